@@ -1,0 +1,1 @@
+// placeholder so the module library has a source until the CLI lands
