@@ -8,6 +8,8 @@
 // Module state (initialised flag, monitor endpoint, banner) is per thread.
 
 #include <cstdint>
+#include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -29,6 +31,11 @@ std::string ErrorLogPath();
 // The full path of the loaded component library file (found from the
 // running module, not configured).
 std::string ComponentPath();
+
+// Replaces the discovered component path, and with it the component name
+// and the log file path, for the whole process; std::nullopt restores the
+// discovery. For tests and for hosts that want the log elsewhere.
+void SetComponentPathOverride(std::optional<std::string> path);
 
 // Turns any exception into the ComError VB would have seen: ComErrors as
 // they are, other exceptions as an automation error with their message.
