@@ -1,0 +1,51 @@
+#pragma once
+// Driver and Session: what the connector needs of a database engine.
+//
+// A Driver opens Sessions for a (connection string, database) pair; a
+// Session runs statements already in the driver's dialect. Sessions are
+// pooled (connection_pool.h) and used by one thread at a time. Tests put a
+// fake or a fault-injecting driver behind the same interface.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/sql/translator.h"
+#include "common/recordset.h"
+#include "common/status.h"
+
+namespace trelix::base {
+
+class Session {
+ public:
+  virtual ~Session() = default;
+
+  // Runs one statement against the session's database. `databases` are the
+  // other database names the statement reaches as NAME.table; the session
+  // makes them reachable first. A statement that returns no rowset yields a
+  // closed recordset. Failures: InvalidArgument / IOError for the statement,
+  // NotFound for an unknown database, Unavailable when the connection broke.
+  virtual Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) = 0;
+
+  // False once the connection is unusable: the pool then discards it.
+  virtual bool Healthy() const = 0;
+};
+
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  // The dialect statements are translated into for this engine.
+  virtual sql::Dialect dialect() const = 0;
+  // The engine's name, the source of the errors it reports ("SQLite").
+  virtual std::string_view name() const = 0;
+
+  // A new session on `database` through `connection` (the whole connection
+  // string, scheme included). NotFound: the database does not exist;
+  // Unavailable: the server cannot be reached; InvalidArgument: a malformed
+  // connection string or database name.
+  virtual Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) = 0;
+};
+
+}  // namespace trelix::base

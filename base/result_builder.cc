@@ -1,0 +1,132 @@
+#include "base/result_builder.h"
+
+#include <cmath>
+#include <unordered_set>
+
+#include "common/com_error.h"
+
+namespace trelix::base {
+namespace {
+
+std::string FoldAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace
+
+void ResultBuilder::AddColumn(std::string name, std::optional<FieldInfo> declared) {
+  Column column;
+  column.name = SanitizeUtf8(name);
+  if (declared) column.declared_type = declared->type;
+  column.field = std::move(declared);
+  columns_.push_back(std::move(column));
+}
+
+Status ResultBuilder::Fail(const Status& status) const {
+  const Column& column = columns_[row_.size()];
+  return Status::InvalidArgument("Column '" + column.name + "': " + status.message());
+}
+
+Status ResultBuilder::AddNull() {
+  row_.push_back(Variant::Null());
+  return Status::Ok();
+}
+
+Status ResultBuilder::AddInteger(int64_t value) {
+  Column& column = columns_[row_.size()];
+  if (column.declared_type == DataType::kEmpty) {
+    column.typer.SeeInteger(value);
+    row_.emplace_back(value);
+    return Status::Ok();
+  }
+  auto converted = VariantFromInteger(value, column.declared_type);
+  if (!converted.ok()) return Fail(converted.status());
+  row_.push_back(std::move(converted.value()));
+  return Status::Ok();
+}
+
+Status ResultBuilder::AddReal(double value) {
+  Column& column = columns_[row_.size()];
+  if (column.declared_type == DataType::kEmpty) {
+    column.typer.SeeReal();
+    if (!std::isfinite(value)) return Fail(Status::InvalidArgument("a value that is not a finite number"));
+    row_.emplace_back(value);
+    return Status::Ok();
+  }
+  auto converted = VariantFromReal(value, column.declared_type);
+  if (!converted.ok()) return Fail(converted.status());
+  row_.push_back(std::move(converted.value()));
+  return Status::Ok();
+}
+
+Status ResultBuilder::AddText(std::string_view text) {
+  Column& column = columns_[row_.size()];
+  if (column.declared_type == DataType::kEmpty) {
+    column.typer.SeeText(text);
+    row_.emplace_back(SanitizeUtf8(text));
+    return Status::Ok();
+  }
+  auto converted = VariantFromText(text, column.declared_type);
+  if (!converted.ok()) return Fail(converted.status());
+  row_.push_back(std::move(converted.value()));
+  return Status::Ok();
+}
+
+void ResultBuilder::AddVariant(Variant value) { row_.push_back(std::move(value)); }
+
+void ResultBuilder::EndRow() {
+  rows_.push_back(std::move(row_));
+  row_.clear();
+  row_.reserve(columns_.size());
+}
+
+Result<RecordsetRef> ResultBuilder::Finish() {
+  // Field names must be unique for the recordset; a provider may return
+  // duplicates (a.id, b.id) or none (an unnamed expression). Left to the
+  // implementer: an empty name becomes "ExprN" (N = ordinal), a repeated one
+  // gets "_N" appended, so every column stays reachable by name.
+  std::vector<FieldInfo> fields;
+  std::unordered_set<std::string> used;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    Column& column = columns_[i];
+    FieldInfo field = column.field ? *column.field : column.typer.Field(column.name);
+    field.name = column.name.empty() ? "Expr" + std::to_string(i + 1) : column.name;
+    while (!used.insert(FoldAscii(field.name)).second) field.name += "_" + std::to_string(i + 1);
+    fields.push_back(std::move(field));
+  }
+
+  // Typed-by-value columns now convert their raw values to the chosen type.
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i].declared_type != DataType::kEmpty) continue;
+    const DataType type = fields[i].type;
+    for (auto& row : rows_) {
+      Variant& cell = row[i];
+      if (cell.IsNull()) continue;
+      Result<Variant> converted = cell.IsString() ? VariantFromText(cell.string(), type)
+                                  : cell.type() == VarType::kDouble ? VariantFromReal(cell.real(), type)
+                                                                    : VariantFromInteger(cell.integer(), type);
+      if (!converted.ok()) {
+        return Status::InvalidArgument("Column '" + fields[i].name + "': " + converted.status().message());
+      }
+      cell = std::move(converted.value());
+    }
+  }
+
+  auto recordset = std::make_shared<Recordset>();
+  try {
+    for (const FieldInfo& field : fields) recordset->AppendField(field);
+    recordset->Open();
+    for (auto& row : rows_) recordset->AppendRow(std::move(row));
+    rows_.clear();
+    if (recordset->RecordCount() > 0) recordset->MoveFirst();
+  } catch (const ComError& error) {
+    return Status::InvalidArgument("The result cannot be held in a recordset: " + error.description());
+  }
+  return recordset;
+}
+
+}  // namespace trelix::base

@@ -1,0 +1,420 @@
+#include "base/sqlite_driver.h"
+
+#include <sqlite3.h>
+#include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <list>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+#include "base/column_types.h"
+#include "base/connection_string.h"
+#include "base/result_builder.h"
+
+namespace trelix::base {
+namespace {
+
+namespace fs = std::filesystem;
+
+// --- Collation and LIKE -------------------------------------------------------
+
+int CompareCi(void* user, int a_len, const void* a, int b_len, const void* b) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCollationResult result = ucol_strcollUTF8(static_cast<UCollator*>(user), static_cast<const char*>(a), a_len,
+                                             static_cast<const char*>(b), b_len, &status);
+  if (U_FAILURE(status)) {
+    // Invalid UTF-8 in a file: fall back to a byte order, still a total order.
+    int common = std::memcmp(a, b, static_cast<size_t>(std::min(a_len, b_len)));
+    return common != 0 ? common : a_len - b_len;
+  }
+  return static_cast<int>(result);
+}
+
+void DestroyCollator(void* user) { ucol_close(static_cast<UCollator*>(user)); }
+
+// Next code point of UTF-8 text, case-folded (simple folding keeps one code
+// point per code point, so '_' still matches exactly one character).
+// Invalid bytes fold to U+FFFD.
+UChar32 NextFolded(const uint8_t* s, int32_t& i, int32_t length) {
+  UChar32 c;
+  U8_NEXT(s, i, length, c);
+  if (c < 0) return 0xFFFD;
+  return u_foldCase(c, U_FOLD_CASE_DEFAULT);
+}
+
+// SQL LIKE with % and _, an optional escape character, case-insensitive by
+// Unicode simple case folding (accent-sensitive, like the collation).
+bool LikeMatch(const uint8_t* pattern, int32_t pattern_len, const uint8_t* text, int32_t text_len,
+               std::optional<UChar32> escape) {
+  int32_t p = 0, t = 0;
+  int32_t star_p = -1, star_t = 0;
+  while (t < text_len) {
+    if (p < pattern_len) {
+      int32_t p_next = p;
+      UChar32 pc;
+      U8_NEXT(pattern, p_next, pattern_len, pc);
+      if (escape && pc == *escape) {
+        if (p_next >= pattern_len) return false;
+        int32_t literal_end = p_next;
+        UChar32 literal = NextFolded(pattern, literal_end, pattern_len);
+        int32_t t_next = t;
+        if (NextFolded(text, t_next, text_len) == literal) {
+          p = literal_end;
+          t = t_next;
+          continue;
+        }
+      } else if (pc == '%') {
+        star_p = p_next;
+        star_t = t;
+        p = p_next;
+        continue;
+      } else if (pc == '_') {
+        UChar32 ignored;
+        U8_NEXT(text, t, text_len, ignored);
+        (void)ignored;
+        p = p_next;
+        continue;
+      } else {
+        int32_t folded_end = p;
+        UChar32 folded = NextFolded(pattern, folded_end, pattern_len);
+        int32_t t_next = t;
+        if (NextFolded(text, t_next, text_len) == folded) {
+          p = folded_end;
+          t = t_next;
+          continue;
+        }
+      }
+    }
+    if (star_p < 0) return false;
+    // Backtrack: let the last % swallow one more character.
+    UChar32 ignored;
+    U8_NEXT(text, star_t, text_len, ignored);
+    (void)ignored;
+    t = star_t;
+    p = star_p;
+  }
+  while (p < pattern_len) {
+    int32_t p_next = p;
+    UChar32 pc;
+    U8_NEXT(pattern, p_next, pattern_len, pc);
+    if (pc != '%') return false;
+    p = p_next;
+  }
+  return true;
+}
+
+void LikeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  const auto* pattern = sqlite3_value_text(argv[0]);
+  const auto* text = sqlite3_value_text(argv[1]);
+  if (!pattern || !text) return;  // NULL LIKE anything is NULL
+  std::optional<UChar32> escape;
+  if (argc == 3) {
+    const auto* esc = sqlite3_value_text(argv[2]);
+    if (!esc) return;
+    int32_t length = sqlite3_value_bytes(argv[2]), i = 0;
+    UChar32 c;
+    U8_NEXT(esc, i, length, c);
+    if (c < 0 || i != length) {
+      sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+      return;
+    }
+    escape = c;
+  }
+  sqlite3_result_int(context, LikeMatch(pattern, sqlite3_value_bytes(argv[0]), text,
+                                        sqlite3_value_bytes(argv[1]), escape));
+}
+
+// --- Files --------------------------------------------------------------------
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// DIR/NAME.sqlite, or a file in DIR whose name matches it ignoring case.
+Result<std::string> ResolveDatabaseFile(const std::string& dir, std::string_view name) {
+  if (Status valid = ValidateDatabaseName(name); !valid.ok()) return valid;
+  const std::string file_name = std::string(name) + ".sqlite";
+  fs::path exact = fs::path(dir) / file_name;
+  std::error_code ec;
+  if (fs::is_regular_file(exact, ec)) return exact.string();
+  const std::string wanted = Lower(file_name);
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    if (Lower(it->path().filename().string()) == wanted && it->is_regular_file(ec)) return it->path().string();
+  }
+  return Status::NotFound("Cannot open database \"" + std::string(name) + "\": no file " + exact.string());
+}
+
+// A read-only URI for a file path (so that ATTACH never creates a file).
+std::string ReadOnlyUri(const std::string& path) {
+  std::string uri = "file:";
+  for (char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char buffer[4];
+      std::snprintf(buffer, sizeof buffer, "%%%02X", static_cast<unsigned char>(c));
+      uri += buffer;
+    } else {
+      uri.push_back(c);
+    }
+  }
+  return uri + "?mode=ro";
+}
+
+std::string QuoteIdentifier(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  return out + "\"";
+}
+
+bool IsBlankTail(const char* tail) {
+  for (; tail && *tail; ++tail) {
+    if (*tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n' && *tail != ';') return false;
+  }
+  return true;
+}
+
+// --- Session ----------------------------------------------------------------------
+
+class SqliteSession : public Session {
+ public:
+  SqliteSession(sqlite3* db, std::string dir, std::string database)
+      : db_(db), dir_(std::move(dir)), database_(std::move(database)) {}
+
+  ~SqliteSession() override {
+    for (auto& entry : statements_) sqlite3_finalize(entry.stmt);
+    sqlite3_close_v2(db_);
+  }
+
+  bool Healthy() const override { return healthy_; }
+
+  Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
+    for (const std::string& name : databases) {
+      if (Status status = Attach(name); !status.ok()) return status;
+    }
+    auto prepared = Prepare(statement);
+    if (!prepared.ok()) return prepared.status();
+    Prepared& entry = *prepared.value();
+    sqlite3_stmt* stmt = entry.stmt;
+
+    ResultBuilder builder;
+    const int columns = sqlite3_column_count(stmt);
+    for (int i = 0; i < columns; ++i) builder.AddColumn(entry.names[i], entry.declared[i]);
+
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      for (int i = 0; i < columns; ++i) {
+        Status status;
+        switch (sqlite3_column_type(stmt, i)) {
+          case SQLITE_INTEGER: status = builder.AddInteger(sqlite3_column_int64(stmt, i)); break;
+          case SQLITE_FLOAT: status = builder.AddReal(sqlite3_column_double(stmt, i)); break;
+          case SQLITE_NULL: status = builder.AddNull(); break;
+          default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+            status = builder.AddText(std::string_view(text ? text : "", sqlite3_column_bytes(stmt, i)));
+          }
+        }
+        if (!status.ok()) {
+          sqlite3_reset(stmt);
+          return status;
+        }
+      }
+      builder.EndRow();
+    }
+    if (rc != SQLITE_DONE) {
+      Status error = EngineError(rc);
+      sqlite3_reset(stmt);
+      return error;
+    }
+    sqlite3_reset(stmt);
+    if (columns == 0) return std::make_shared<Recordset>();  // no rowset: closed, as ADO gives it
+    return builder.Finish();
+  }
+
+ private:
+  struct Prepared {
+    std::string sql;
+    sqlite3_stmt* stmt = nullptr;
+    std::vector<std::string> names;
+    std::vector<std::optional<FieldInfo>> declared;
+  };
+
+  // Prepared statements kept per connection, least recently used dropped.
+  static constexpr size_t kStatementCacheSize = 64;
+  // Leaves room below SQLite's default limit of 10 attached databases.
+  static constexpr size_t kMaxAttached = 8;
+
+  Status EngineError(int rc) {
+    const int primary = rc & 0xFF;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR ||
+        primary == SQLITE_CANTOPEN) {
+      healthy_ = false;  // a replaced or damaged file: reopen on next use
+      return Status::IOError(sqlite3_errmsg(db_));
+    }
+    return Status::InvalidArgument(sqlite3_errmsg(db_));
+  }
+
+  Result<Prepared*> Prepare(std::string_view sql) {
+    auto found = index_.find(std::string(sql));
+    if (found != index_.end()) {
+      statements_.splice(statements_.begin(), statements_, found->second);
+      return &*found->second;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                &tail);
+    if (rc != SQLITE_OK) return EngineError(rc);
+    if (!stmt) return Status::InvalidArgument("The statement is empty");
+    if (!IsBlankTail(tail)) {
+      sqlite3_finalize(stmt);
+      return Status::InvalidArgument("Only one statement can be run at a time");
+    }
+    Prepared entry;
+    entry.sql = std::string(sql);
+    entry.stmt = stmt;
+    const int columns = sqlite3_column_count(stmt);
+    for (int i = 0; i < columns; ++i) {
+      const char* name = sqlite3_column_name(stmt, i);
+      entry.names.emplace_back(name ? name : "");
+      const char* decl = sqlite3_column_decltype(stmt, i);
+      entry.declared.push_back(decl ? FieldFromDeclaredType(decl) : std::nullopt);
+    }
+    if (statements_.size() >= kStatementCacheSize) {
+      sqlite3_finalize(statements_.back().stmt);
+      index_.erase(statements_.back().sql);
+      statements_.pop_back();
+    }
+    statements_.push_front(std::move(entry));
+    index_[statements_.front().sql] = statements_.begin();
+    return &statements_.front();
+  }
+
+  void DropStatements() {
+    for (auto& entry : statements_) sqlite3_finalize(entry.stmt);
+    statements_.clear();
+    index_.clear();
+  }
+
+  Status Attach(const std::string& name) {
+    const std::string key = Lower(name);
+    if (std::find(attached_.begin(), attached_.end(), key) != attached_.end()) return Status::Ok();
+    if (key == "main" || key == "temp") {
+      // SQLite's own schema names: "main" already is the session's database
+      // when it is named so; anything else cannot take those names.
+      if (Lower(database_) == key) return Status::Ok();
+      return Status::Unsupported("The database name '" + name + "' cannot be reached from another database");
+    }
+    auto file = ResolveDatabaseFile(dir_, name);
+    if (!file.ok()) return file.status();
+    if (attached_.size() >= kMaxAttached) {
+      DropStatements();
+      for (const std::string& old : attached_) {
+        sqlite3_exec(db_, ("DETACH DATABASE " + QuoteIdentifier(old)).c_str(), nullptr, nullptr, nullptr);
+      }
+      attached_.clear();
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "ATTACH DATABASE ?1 AS " + QuoteIdentifier(name);
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+      const std::string uri = ReadOnlyUri(file.value());
+      sqlite3_bind_text(stmt, 1, uri.c_str(), static_cast<int>(uri.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_step(stmt);
+    }
+    Status status = rc == SQLITE_DONE ? Status::Ok()
+                                      : Status::IOError("Cannot attach database \"" + name + "\": " +
+                                                        sqlite3_errmsg(db_));
+    sqlite3_finalize(stmt);
+    if (status.ok()) attached_.push_back(key);
+    return status;
+  }
+
+  sqlite3* db_;
+  std::string dir_;
+  std::string database_;
+  bool healthy_ = true;
+  std::vector<std::string> attached_;  // lower case
+  std::list<Prepared> statements_;
+  std::unordered_map<std::string, std::list<Prepared>::iterator> index_;
+};
+
+class SqliteDriver : public Driver {
+ public:
+  sql::Dialect dialect() const override { return sql::Dialect::kSqlite; }
+  std::string_view name() const override { return "SQLite"; }
+
+  Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) override {
+    auto parsed = ParseConnectionString(connection);
+    if (!parsed.ok()) return parsed.status();
+    const std::string& dir = parsed->rest;
+    if (dir.empty()) return Status::InvalidArgument("Invalid connection string: sqlite: needs a folder");
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+      return Status::NotFound("Cannot open database \"" + std::string(database) + "\": no folder " + dir);
+    }
+    auto file = ResolveDatabaseFile(dir, database);
+    if (!file.ok()) return file.status();
+
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(ReadOnlyUri(file.value()).c_str(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+      sqlite3_close_v2(db);
+      return Status::IOError("Cannot open database \"" + std::string(database) + "\": " + message);
+    }
+    // Files are untrusted: no schema-defined functions with side effects, no
+    // writes to the schema by any path.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_busy_timeout(db, 5000);
+    rc = InstallSqliteCollations(db);
+    // Reading the schema now turns a file that is not a database into an
+    // error here rather than at the first statement.
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      std::string message = sqlite3_errmsg(db);
+      sqlite3_close_v2(db);
+      return Status::IOError("Cannot open database \"" + std::string(database) + "\": " + message);
+    }
+    return std::unique_ptr<Session>(std::make_unique<SqliteSession>(db, dir, std::string(database)));
+  }
+};
+
+}  // namespace
+
+int InstallSqliteCollations(sqlite3* db) {
+  UErrorCode status = U_ZERO_ERROR;
+  UCollator* collator = ucol_open("", &status);
+  if (U_FAILURE(status)) return SQLITE_ERROR;
+  // Secondary strength: letter case is ignored, accents are not, as in SQL
+  // Server's default (_CI_AS) collation.
+  ucol_setStrength(collator, UCOL_SECONDARY);
+  int rc = sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, collator, CompareCi, DestroyCollator);
+  if (rc != SQLITE_OK) {
+    ucol_close(collator);
+    return rc;
+  }
+  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  rc = sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
+  return rc;
+}
+
+std::unique_ptr<Driver> MakeSqliteDriver() { return std::make_unique<SqliteDriver>(); }
+
+}  // namespace trelix::base
