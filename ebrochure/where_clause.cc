@@ -1,0 +1,39 @@
+// Categories.BuildWhereClause: the condition that selects a vehicle's
+// equipment rows for exactly the schemas (and locations) of a set of sheet
+// lines. The spec sheet puts it after " where " in its equipment query,
+// whose equipment table has the alias eq.
+
+#include <string>
+
+#include "common/modVelloxLITE.h"
+#include "common/vb_runtime.h"
+#include "ebrochure/categories.h"
+#include "ebrochure/spec_values.h"
+
+namespace trelix {
+
+std::string Categories::BuildWhereClause(Recordset& rs, double dblVehicleID) {
+  return Instrumented(ebrochure::kCategoriesModule, "Function BuildWhereClause", [&]() -> std::string {
+    // A recordset without rows has no first row: that is this method's error.
+    rs.MoveFirst();
+    const int schema_field = rs.FieldIndex("con_schema_id");
+    const int location_field = rs.FieldIndex("Location");
+    std::string terms;
+    while (!rs.IsEOF()) {
+      const Variant& schema_id = rs.Value(schema_field);
+      if (ebrochure::IsAboveZero(schema_id)) {
+        terms += terms.empty() ? " (" : " OR (";
+        terms += "(eq.Schema_id=" + vb::ToText(schema_id) + ")";
+        const Variant& location = rs.Value(location_field);
+        if (ebrochure::IsAboveEmptyText(location) && vb::ToText(location) != "-") {
+          terms += " AND (eq.location='" + vb::ToText(location) + "')";
+        }
+        terms += ")";
+      }
+      rs.MoveNext();
+    }
+    return " (eq.vehicle_id=" + ebrochure::NumberText(dblVehicleID) + ") AND (" + terms + ")";
+  });
+}
+
+}  // namespace trelix
