@@ -1,0 +1,107 @@
+// Prices as text in other currencies, from the project's currency table.
+
+#include <string>
+#include <vector>
+
+#include "common/connector_interface.h"
+#include "common/modLocaleUtilities.h"
+#include "common/modVelloxLITE.h"
+#include "common/vb_runtime.h"
+#include "keyadvantages/key_advantage_statements.h"
+#include "keyadvantages/key_advantages.h"
+#include "keyadvantages/vb_division.h"
+
+namespace trelix {
+
+namespace {
+
+using keyadvantages_internal::kCurrencyStatement;
+using keyadvantages_internal::VbDivide;
+
+constexpr int32_t kErrConversion = 1000;
+constexpr const char* kConversionSource = "Conversion";
+
+RecordsetRef LoadCurrencies(const std::string& project, const std::string& connection) {
+  RecordsetRef currencies = CreateConnector()->ExecuteQuery(kCurrencyStatement, project, connection);
+  if (!currencies) RaiseVbError(kErrObjectVariableNotSet);
+  return currencies;
+}
+
+// Moves to the row of `code` from the first row; at the end when absent.
+// An empty table leaves the recordset at its end too, so a lookup there is
+// "not found" rather than a cursor error.
+void FindCurrency(Recordset& currencies, const std::string& code) {
+  if (currencies.RecordCount() == 0) return;
+  currencies.MoveFirst();
+  currencies.Find("code='" + code + "'");
+}
+
+[[noreturn]] void RaiseCurrencyNotFound(const std::string& code) {
+  throw ComError(kErrConversion, kConversionSource, "Currency: " + code + " not found");
+}
+
+// A null symbolafter puts the symbol in front, as false does.
+bool SymbolAfter(const Variant& value) { return !value.IsNull() && !value.IsEmpty() && vb::CBool(value); }
+
+}  // namespace
+
+std::string KeyAdvantages::Format_Currency(const std::string& strTargetCurrencies, double dblPrice,
+                                           const std::string& strProject, const std::string& strConnection,
+                                           int16_t intLanguageID) {
+  return Instrumented(kKeyAdvantagesModule, "Function Format_Currency", [&] {
+    const std::vector<std::string> codes = vb::Split(strTargetCurrencies, ",", -1, vb::CompareMode::kText);
+    if (codes.empty()) RaiseVbError(kErrSubscriptOutOfRange);
+    RecordsetRef currencies = LoadCurrencies(strProject, strConnection);
+
+    // The first code is the price's own currency; it is looked up untrimmed,
+    // and a code missing from the table fails on reading its row.
+    FindCurrency(*currencies, codes[0]);
+    // The rate is kept as text of 15 significant digits and read back where
+    // it is used, so amounts round as the stored rate text says.
+    const std::string rate = vb::FormatGeneralNumber(VbDivide(1, vb::CDbl(currencies->Value("conversion"))));
+
+    const size_t last = codes.size() - 1;
+    std::string text;
+    for (size_t i = 0; i <= last; ++i) {
+      FindCurrency(*currencies, vb::Trim(codes[i]));
+      // A null symbol prints as nothing rather than failing the whole text.
+      const std::string symbol = vb::ToText(currencies->Value("symbol"));
+      double amount = dblPrice;
+      if (!vb::TextEquals(vb::ToText(currencies->Value("code")), codes[0])) {
+        amount = vb::CDbl(Variant(rate)) * vb::CDbl(currencies->Value("conversion")) * dblPrice;
+      }
+      const std::string number =
+          FormatLocaleNumber(amount, vb::CLng(currencies->Value("decimals")), intLanguageID);
+      const bool after = SymbolAfter(currencies->Value("symbolafter"));
+      if (i == 0 && last > 0) {
+        text += after ? number + symbol + " (" : symbol + number + " (";
+      } else if (i == 1) {
+        text += after ? number + " " + symbol : symbol + " " + number;
+      } else {
+        text += after ? " " + number + " " + symbol : " " + symbol + " " + number;
+      }
+    }
+    if (vb::InStr(text, "(") > 0) text += ")";
+    return text;
+  });
+}
+
+std::string KeyAdvantages::Convert_Currency(const std::string& strTargetCurrency, double dblPrice,
+                                            const std::string& strInitialCurrency, const std::string& strProject,
+                                            const std::string& strConnection) {
+  return Instrumented(kKeyAdvantagesModule, "Function Convert_Currency", [&] {
+    if (!strInitialCurrency.empty() && vb::TextEquals(strInitialCurrency, strTargetCurrency)) {
+      return vb::FormatGeneralNumber(dblPrice);
+    }
+    RecordsetRef currencies = LoadCurrencies(strProject, strConnection);
+    FindCurrency(*currencies, strInitialCurrency);
+    if (currencies->IsEOF()) RaiseCurrencyNotFound(strInitialCurrency);
+    const double rate = VbDivide(1, vb::CDbl(currencies->Value("conversion")));
+    FindCurrency(*currencies, strTargetCurrency);
+    if (currencies->IsEOF()) RaiseCurrencyNotFound(strTargetCurrency);
+    const double converted = rate * vb::CDbl(currencies->Value("conversion")) * dblPrice;
+    return vb::FormatGeneralNumber(converted);
+  });
+}
+
+}  // namespace trelix
