@@ -1,0 +1,265 @@
+#include "base/postgres_driver.h"
+
+#include <libpq-fe.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/column_types.h"
+#include "base/connection_string.h"
+#include "base/result_builder.h"
+
+namespace trelix::base {
+namespace {
+
+// Type OIDs of pg_type that results use (stable across server versions).
+constexpr Oid kBoolOid = 16, kNameOid = 19, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kTextOid = 25,
+              kOidOid = 26, kFloat4Oid = 700, kFloat8Oid = 701, kMoneyOid = 790, kBpcharOid = 1042,
+              kVarcharOid = 1043, kDateOid = 1082, kTimestampOid = 1114, kTimestampTzOid = 1184,
+              kNumericOid = 1700;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string TrimMessage(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ' || message.back() == '\r'))
+    message.pop_back();
+  return message;
+}
+
+// "(50)" or "(19,4)" of a format_type text, with the parentheses; "" if none.
+std::string_view Modifier(std::string_view text) {
+  size_t open = text.find('(');
+  if (open == std::string_view::npos) return {};
+  size_t close = text.find(')', open);
+  return close == std::string_view::npos ? std::string_view() : text.substr(open, close - open + 1);
+}
+
+// The field of an expression column, from its result type and modifier.
+FieldInfo FieldOfResultType(Oid type, int modifier) {
+  std::string declared;
+  switch (type) {
+    case kBoolOid: declared = "bit"; break;
+    case kInt2Oid: declared = "smallint"; break;
+    case kInt4Oid: declared = "int"; break;
+    case kInt8Oid:
+    case kOidOid: declared = "bigint"; break;
+    case kFloat4Oid: declared = "real"; break;
+    case kFloat8Oid: declared = "float"; break;
+    case kMoneyOid: declared = "money"; break;
+    case kDateOid:
+    case kTimestampOid:
+    case kTimestampTzOid: declared = "datetime"; break;
+    case kNumericOid:
+      // typmod = ((precision << 16) | scale) + 4; unconstrained numeric has none.
+      declared = modifier >= 4 ? "decimal(" + std::to_string((modifier - 4) >> 16) + "," +
+                                     std::to_string((modifier - 4) & 0xFFFF) + ")"
+                               : "decimal(38,0)";
+      break;
+    case kVarcharOid:
+    case kBpcharOid:
+      if (modifier >= 5) declared = "nvarchar(" + std::to_string(modifier - 4) + ")";
+      break;
+    default: break;
+  }
+  // Everything else (text, name, unknown literals, types with no SQL Server
+  // counterpart) arrives as text: an unsized expression's nvarchar.
+  if (declared.empty()) declared = "nvarchar(" + std::to_string(kComputedTextSize) + ")";
+  (void)kNameOid;
+  (void)kTextOid;
+  return *FieldFromDeclaredType(declared);
+}
+
+class PostgresSession : public Session {
+ public:
+  PostgresSession(PGconn* conn, std::string schema) : conn_(conn), schema_(std::move(schema)) {}
+  ~PostgresSession() override { PQfinish(conn_); }
+
+  bool Healthy() const override { return healthy_ && PQstatus(conn_) == CONNECTION_OK; }
+
+  Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& /*databases*/) override {
+    // Other databases are schemas of the same server database: NAME.table
+    // resolves without preparation.
+    const std::string text(statement);
+    // The extended protocol runs exactly one statement: a second one,
+    // smuggled into concatenated values, is refused by the server.
+    PGresult* result = PQexecParams(conn_, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    ResultGuard guard{result};
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_EMPTY_QUERY) {
+      if (status == PGRES_EMPTY_QUERY) return Status::InvalidArgument("The statement is empty");
+      return std::make_shared<Recordset>();  // no rowset: closed, as ADO gives it
+    }
+    if (status != PGRES_TUPLES_OK) return Failure(result);
+
+    const int columns = PQnfields(result);
+    const int rows = PQntuples(result);
+    ResultBuilder builder;
+    for (int i = 0; i < columns; ++i) {
+      auto field = DeclaredField(PQftable(result, i), PQftablecol(result, i));
+      if (!field.ok()) return field.status();
+      builder.AddColumn(PQfname(result, i),
+                        field.value() ? field.value() : FieldOfResultType(PQftype(result, i), PQfmod(result, i)));
+    }
+    for (int r = 0; r < rows; ++r) {
+      for (int i = 0; i < columns; ++i) {
+        Status added = PQgetisnull(result, r, i)
+                           ? builder.AddNull()
+                           : builder.AddText(std::string_view(PQgetvalue(result, r, i), PQgetlength(result, r, i)));
+        if (!added.ok()) return added;
+      }
+      builder.EndRow();
+    }
+    return builder.Finish();
+  }
+
+  Status Setup() {
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PGresult* found = Query("SELECT 1 FROM pg_namespace WHERE nspname = $1", schema_);
+    ResultGuard guard{found};
+    if (PQresultStatus(found) != PGRES_TUPLES_OK) return Failure(found);
+    if (PQntuples(found) == 0) {
+      return Status::NotFound("Cannot open database \"" + schema_ + "\": no such schema");
+    }
+    char* quoted = PQescapeIdentifier(conn_, schema_.c_str(), schema_.size());
+    if (!quoted) return Status::InvalidArgument(TrimMessage(PQerrorMessage(conn_)));
+    const std::string setup = std::string("SET search_path TO ") + quoted +
+                              "; SET default_transaction_read_only = on; SET DateStyle = 'ISO, YMD';"
+                              " SET lc_monetary = 'C'; SET IntervalStyle = 'postgres'";
+    PQfreemem(quoted);
+    PGresult* set = PQexec(conn_, setup.c_str());
+    ResultGuard set_guard{set};
+    if (PQresultStatus(set) != PGRES_COMMAND_OK) return Failure(set);
+    return Status::Ok();
+  }
+
+ private:
+  struct ResultGuard {
+    PGresult* result;
+    ~ResultGuard() { PQclear(result); }
+  };
+
+  PGresult* Query(const char* sql, const std::string& parameter) {
+    const char* values[] = {parameter.c_str()};
+    return PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0);
+  }
+
+  Status Failure(const PGresult* result) {
+    if (PQstatus(conn_) != CONNECTION_OK) {
+      healthy_ = false;
+      return Status::Unavailable(TrimMessage(PQerrorMessage(conn_)));
+    }
+    const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    return Status::InvalidArgument(primary ? primary : TrimMessage(PQerrorMessage(conn_)));
+  }
+
+  // The declared field of a table column; nullopt for expressions.
+  Result<std::optional<FieldInfo>> DeclaredField(Oid table, int column) {
+    if (table == InvalidOid || column <= 0) return std::optional<FieldInfo>();
+    auto found = tables_.find(table);
+    if (found == tables_.end()) {
+      auto loaded = LoadTable(table);
+      if (!loaded.ok()) return loaded.status();
+      found = tables_.emplace(table, std::move(loaded.value())).first;
+    }
+    const auto& fields = found->second;
+    if (static_cast<size_t>(column) >= fields.size()) return std::optional<FieldInfo>();
+    return fields[column];
+  }
+
+  // Declared types of a table's columns, indexed by attribute number. Table
+  // oids are stable for the life of a session's tables; a recreated table has
+  // a new oid.
+  Result<std::vector<std::optional<FieldInfo>>> LoadTable(Oid table) {
+    PGresult* result = Query(
+        "SELECT a.attnum, format_type(a.atttypid, a.atttypmod), t.typtype, format_type(t.typbasetype, t.typtypmod)"
+        " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
+        " WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped",
+        std::to_string(table));
+    ResultGuard guard{result};
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) return Failure(result);
+    std::vector<std::optional<FieldInfo>> fields;
+    for (int r = 0; r < PQntuples(result); ++r) {
+      const int attnum = std::atoi(PQgetvalue(result, r, 0));
+      if (attnum <= 0 || attnum > 1600) continue;
+      if (fields.size() <= static_cast<size_t>(attnum)) fields.resize(attnum + 1);
+      const std::string declared = PQgetvalue(result, r, 1);
+      const bool domain = PQgetvalue(result, r, 2)[0] == 'd';
+      fields[attnum] = domain ? FieldOfDomain(declared, PQgetvalue(result, r, 3)) : FieldOfNative(declared);
+    }
+    return fields;
+  }
+
+  static std::optional<FieldInfo> FieldOfNative(std::string_view declared) {
+    auto name = SqlServerTypeOfPostgresType(declared);
+    return name ? FieldFromDeclaredType(*name) : std::nullopt;
+  }
+
+  // A domain named after an SQL Server type is that type, with the length
+  // or precision of the type it is based on; any other domain is its base.
+  static std::optional<FieldInfo> FieldOfDomain(std::string_view domain, std::string_view base) {
+    std::string with_modifier = std::string(domain) + std::string(Modifier(base));
+    if (auto field = FieldFromDeclaredType(with_modifier)) return field;
+    return FieldOfNative(base);
+  }
+
+  PGconn* conn_;
+  std::string schema_;
+  bool healthy_ = true;
+  std::unordered_map<Oid, std::vector<std::optional<FieldInfo>>> tables_;
+};
+
+class PostgresDriver : public Driver {
+ public:
+  sql::Dialect dialect() const override { return sql::Dialect::kPostgres; }
+  std::string_view name() const override { return "PostgreSQL"; }
+
+  Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) override {
+    auto parsed = ParseConnectionString(connection);
+    if (!parsed.ok()) return parsed.status();
+    if (Status valid = ValidateDatabaseName(database); !valid.ok()) return valid;
+    const std::string conninfo = PostgresConninfo(parsed.value());
+    // Defaults first: values in the caller's string override them. A server
+    // that does not answer fails after connect_timeout, not after minutes.
+    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* values[] = {"10", "trelix_eb", conninfo.c_str(), nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (!conn) return Status::Unavailable("PostgreSQL: out of memory");
+    if (PQstatus(conn) != CONNECTION_OK) {
+      std::string message = TrimMessage(PQerrorMessage(conn));
+      PQfinish(conn);
+      return Status::Unavailable(message);
+    }
+    auto session = std::make_unique<PostgresSession>(conn, Lower(database));
+    if (Status setup = session->Setup(); !setup.ok()) return setup;
+    return std::unique_ptr<Session>(std::move(session));
+  }
+};
+
+}  // namespace
+
+std::optional<std::string> SqlServerTypeOfPostgresType(std::string_view format_type) {
+  const std::string text = Lower(format_type);
+  const std::string modifier(Modifier(text));
+  auto starts = [&](std::string_view prefix) { return text.rfind(prefix, 0) == 0; };
+  if (text == "integer") return "int";
+  if (text == "bigint" || text == "smallint" || text == "real" || text == "money") return text;
+  if (text == "boolean") return "bit";
+  if (text == "double precision") return "float";
+  if (text == "text") return "ntext";
+  if (starts("character varying")) return "nvarchar" + modifier;
+  if (starts("character")) return "nchar" + modifier;
+  if (starts("numeric")) return modifier.empty() ? "decimal(38,0)" : "decimal" + modifier;
+  if (starts("timestamp") || text == "date") return "datetime";
+  return std::nullopt;
+}
+
+std::unique_ptr<Driver> MakePostgresDriver() { return std::make_unique<PostgresDriver>(); }
+
+}  // namespace trelix::base

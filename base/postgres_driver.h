@@ -1,0 +1,33 @@
+#pragma once
+// The PostgreSQL engine behind "postgresql:" connections (libpq).
+//
+// One PostgreSQL database holds every component database as a schema of the
+// same name in lower case (created unquoted). A session serves one database:
+// its search_path is that schema, so unqualified tables resolve there and
+// NAME.table reaches another. Sessions are read-only
+// (default_transaction_read_only), dates print as ISO, money as 'C'.
+//
+// Field types come from the declared type of each result column's table
+// column: a domain named after an SQL Server type (nvarchar, ntext, money,
+// datetime, bit, ... possibly schema-qualified) gives that type, its length
+// or precision taken from the domain's base type; otherwise the native type
+// maps to its SQL Server counterpart (integer -> int, character varying(n) ->
+// nvarchar(n), text -> ntext, boolean -> bit, double precision -> float,
+// numeric(p,s) -> decimal(p,s), timestamp -> datetime). Expressions are typed
+// from their result type the same way, text as nvarchar(4000).
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "base/driver.h"
+
+namespace trelix::base {
+
+std::unique_ptr<Driver> MakePostgresDriver();
+
+// The SQL Server type name for a PostgreSQL format_type() text
+// ("character varying(50)" -> "nvarchar(50)"); nullopt when none fits.
+std::optional<std::string> SqlServerTypeOfPostgresType(std::string_view format_type);
+
+}  // namespace trelix::base
