@@ -63,6 +63,9 @@ bool IsNumeric(const Variant& value);
 int16_t CInt(const Variant& value);
 int32_t CLng(const Variant& value);
 int64_t CLngLng(const Variant& value);
+// CByte (0..255) and CSng, with the same rounding and overflow rules.
+uint8_t CByte(const Variant& value);
+float CSng(const Variant& value);
 // CBool: numbers (0 false), "True"/"False" (any case) and numeric text.
 bool CBool(const Variant& value);
 // CCur: Currency with banker's rounding at 4 decimals.
@@ -73,6 +76,9 @@ double CDate(const Variant& value);
 Variant Int(const Variant& value);
 Variant Fix(const Variant& value);
 double Int(double value);
+// Round(value, decimals): half to even at `decimals` places; negative
+// decimals raise 5.
+double Round(double value, int32_t decimals = 0);
 
 // The text form used when a variant is concatenated or put into SQL:
 // CStr, except that Null gives "" (as "&" treats it).
