@@ -5,8 +5,9 @@
 
 #include "common/com_error.h"
 #include "common/vb_runtime.h"
-#include "common/object_factory.h"
+#include "frame/component_classes.h"
 #include "frame/dispatch.h"
+#include "frame/version.h"
 
 namespace trelix {
 
@@ -92,13 +93,10 @@ Variant KeyAdvantages::Invoke(std::string_view name, InvokeKind kind, std::vecto
   return Table().Invoke(*this, name, kind, args);
 }
 
-std::string KeyAdvantages::version() {
-  return std::to_string(TRELIX_VERSION_MAJOR) + " " + std::to_string(TRELIX_VERSION_MINOR) + " " +
-         std::to_string(TRELIX_VERSION_REVISION);
-}
+std::string KeyAdvantages::version() { return ComponentVersion(); }
 
 void RegisterKeyAdvantagesClass() {
-  RegisterProgId(kKeyAdvantagesProgId, [] { return std::make_shared<KeyAdvantages>(); });
+  RegisterCreatableClass(kKeyAdvantagesProgId, [] { return std::make_shared<KeyAdvantages>(); });
 }
 
 }  // namespace trelix

@@ -22,6 +22,7 @@
 #include "common/object.h"
 #include "common/recordset.h"
 #include "common/variant.h"
+#include "frame/component_classes.h"  // kKeyAdvantagesProgId
 #include "frame/object_context.h"
 
 namespace trelix {
@@ -31,7 +32,6 @@ namespace keyadvantages_internal {
 class AdvantageRules;
 }
 
-inline constexpr const char* kKeyAdvantagesProgId = "trelix_eb.KeyAdvantages";
 inline constexpr const char* kKeyAdvantagesModule = "KeyAdvantages";
 
 class KeyAdvantages : public Object, public ObjectControl {
