@@ -55,6 +55,9 @@ enum class DataType : int32_t {
 };
 
 class Stream;
+namespace recordset_internal {
+struct Access;  // the implementation files' way to the recordset's state
+}
 
 struct FieldInfo {
   std::string name;
@@ -107,7 +110,9 @@ class Recordset : public Object {
   void MoveNext();      // 3021 at EOF
   void MovePrevious();  // 3021 at BOF
   int32_t RecordCount() const;      // rows in the view
-  int32_t AbsolutePosition() const; // 1-based position in the view; -1 at BOF, -3 at EOF
+  // 1-based position in the view; -2 at BOF, -3 at EOF (also when the view is
+  // empty), -1 while a deleted row is current (adPosBOF/adPosEOF/adPosUnknown).
+  int32_t AbsolutePosition() const;
 
   // --- Values of the current row --------------------------------------------
   // Raise 3021 without a current row, 3265 for an unknown field.
@@ -118,6 +123,10 @@ class Recordset : public Object {
   // operation generated errors. Check each status value.").
   void SetValue(int field_index, const Variant& value);
   void SetValue(std::string_view field_name, const Variant& value);
+  // The value of row `position` (0-based) of the view, without moving the
+  // cursor: for code that walks a result it must not disturb (JSON, tables).
+  // Raises 3021 for a position outside the view.
+  const Variant& ValueAt(int32_t position, int field_index) const;
 
   // --- Editing ----------------------------------------------------------------
   void AddNew();               // appends an empty row (fields Empty) and makes it current
@@ -144,7 +153,10 @@ class Recordset : public Object {
 
   // Find: one term, searched from the current row offset by `skip` in
   // `direction` (1 forward, -1 backward). Found: that row is current. Not
-  // found: EOF (forward) or BOF (backward). Raises 3021 without a current row.
+  // found: EOF (forward) or BOF (backward). At EOF (forward) or on an empty
+  // view nothing is found and no error is raised, so that "find, then test
+  // EOF" works on a filter that left no rows; from BOF a forward search
+  // starts at the first row. AND/OR raise 3001.
   void Find(std::string_view criteria, int32_t skip = 0, int32_t direction = 1);
 
   // Field property "Optimize": builds (true) or drops (false) an index.
@@ -168,6 +180,7 @@ class Recordset : public Object {
   std::shared_ptr<Recordset> Clone() const;
 
  private:
+  friend struct recordset_internal::Access;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

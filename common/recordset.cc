@@ -1,0 +1,751 @@
+#include "common/recordset.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/com_error.h"
+#include "common/recordset_internal.h"
+
+namespace trelix {
+
+using namespace recordset_internal;
+
+// --- RecordsetCore ----------------------------------------------------------------
+
+namespace recordset_internal {
+
+namespace {
+
+void InsertSorted(std::vector<uint32_t>& ids, uint32_t row) {
+  if (ids.empty() || ids.back() < row) {
+    ids.push_back(row);
+  } else {
+    auto it = std::lower_bound(ids.begin(), ids.end(), row);
+    if (it == ids.end() || *it != row) ids.insert(it, row);
+  }
+}
+
+void EraseSorted(std::vector<uint32_t>& ids, uint32_t row) {
+  auto it = std::lower_bound(ids.begin(), ids.end(), row);
+  if (it != ids.end() && *it == row) ids.erase(it);
+}
+
+// More compiled criteria than this in one recordset means the texts are not
+// repeating; start over rather than grow without bound.
+constexpr size_t kCriteriaCacheLimit = 512;
+
+}  // namespace
+
+uint32_t RecordsetCore::AddRow(std::vector<Variant> values, RowState state) {
+  const uint32_t row = row_count();
+  values.resize(width());
+  for (auto& v : values) cells.push_back(std::move(v));
+  states.push_back(state);
+  for (size_t f = 0; f < indexes.size(); ++f) {
+    if (!indexes[f]) continue;
+    if (auto key = IndexKeyOf(Cell(row, f), classes[f])) indexes[f]->buckets[*key].push_back(row);
+  }
+  sort_dirty = true;
+  return row;
+}
+
+void RecordsetCore::WriteCell(uint32_t row, size_t field, Variant value) {
+  if (states[row] == RowState::kUnchanged) {
+    auto first = cells.begin() + static_cast<std::ptrdiff_t>(row * width());
+    originals[row] = std::vector<Variant>(first, first + static_cast<std::ptrdiff_t>(width()));
+    states[row] = RowState::kModified;
+  }
+  Variant& cell = MutableCell(row, field);
+  if (indexes[field]) {
+    auto old_key = IndexKeyOf(cell, classes[field]);
+    auto new_key = IndexKeyOf(value, classes[field]);
+    if (old_key != new_key) {
+      if (old_key) {
+        auto it = indexes[field]->buckets.find(*old_key);
+        if (it != indexes[field]->buckets.end()) {
+          EraseSorted(it->second, row);
+          if (it->second.empty()) indexes[field]->buckets.erase(it);
+        }
+      }
+      if (new_key) InsertSorted(indexes[field]->buckets[*new_key], row);
+    }
+  }
+  cell = std::move(value);
+  for (const SortKey& k : sort_keys) {
+    if (static_cast<size_t>(k.field) == field) sort_dirty = true;
+  }
+}
+
+void RecordsetCore::ResetRows() {
+  cells.clear();
+  states.clear();
+  originals.clear();
+  view.clear();
+  pos = 0;
+  current_deleted = false;
+  ++view_generation;
+  sorted.clear();
+  rank.clear();
+  sort_dirty = true;
+  view_pos_of_row.clear();
+  view_pos_stamp.clear();
+  inverse_generation = 0;
+  classes.clear();
+  for (const auto& f : fields) classes.push_back(ClassOf(f.type));
+  indexes.resize(fields.size());
+  for (auto& index : indexes) {
+    if (index) index = std::make_unique<FieldIndex>();
+  }
+  criteria_cache.clear();
+}
+
+std::shared_ptr<const Criteria> RecordsetCore::Compile(const std::string& text) {
+  auto it = criteria_cache.find(text);
+  if (it != criteria_cache.end()) return it->second;
+  auto compiled = CompileCriteria(text, fields);
+  if (criteria_cache.size() >= kCriteriaCacheLimit) criteria_cache.clear();
+  criteria_cache.emplace(text, compiled);
+  return compiled;
+}
+
+bool RecordsetCore::RowMatches(uint32_t row, const Criteria& c) const {
+  const Variant* values = &cells[row * width()];
+  for (const auto& group : c.groups) {
+    bool all = true;
+    for (const Term& term : group) {
+      if (!TermMatches(term, values[term.field])) {
+        all = false;
+        break;
+      }
+    }
+    if (all) return true;
+  }
+  return false;
+}
+
+void RecordsetCore::EnsureSorted() {
+  if (!sort_dirty) return;
+  sorted.clear();
+  for (uint32_t r = 0; r < row_count(); ++r) {
+    if (IsLive(r)) sorted.push_back(r);
+  }
+  if (!sort_keys.empty()) {
+    // Texts are folded once per row rather than once per comparison.
+    std::vector<std::vector<std::string>> folded(sort_keys.size());
+    for (size_t k = 0; k < sort_keys.size(); ++k) {
+      const size_t f = static_cast<size_t>(sort_keys[k].field);
+      if (classes[f] != FieldClass::kText) continue;
+      folded[k].resize(row_count());
+      for (uint32_t r : sorted) {
+        const Variant& v = Cell(r, f);
+        if (v.IsString()) FoldCase(v.string(), folded[k][r]);
+      }
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) {
+      for (size_t k = 0; k < sort_keys.size(); ++k) {
+        const size_t f = static_cast<size_t>(sort_keys[k].field);
+        const Variant& va = Cell(a, f);
+        const Variant& vb = Cell(b, f);
+        int c;
+        if (!folded[k].empty() && va.IsString() && vb.IsString()) {
+          c = folded[k][a].compare(folded[k][b]);
+          c = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        } else {
+          c = CompareForSort(va, vb, classes[f]);
+        }
+        if (c != 0) return sort_keys[k].descending ? c > 0 : c < 0;
+      }
+      return false;
+    });
+  }
+  rank.assign(row_count(), 0);
+  for (uint32_t i = 0; i < sorted.size(); ++i) rank[sorted[i]] = i;
+  sort_dirty = false;
+}
+
+void RecordsetCore::EnsureInverse() {
+  if (inverse_generation == view_generation) return;
+  if (view_pos_of_row.size() < row_count()) {
+    view_pos_of_row.resize(row_count());
+    view_pos_stamp.resize(row_count(), 0);
+  }
+  for (uint32_t i = 0; i < view.size(); ++i) {
+    view_pos_of_row[view[i]] = i;
+    view_pos_stamp[view[i]] = view_generation;
+  }
+  inverse_generation = view_generation;
+}
+
+void RecordsetCore::BuildIndex(size_t field) {
+  auto index = std::make_unique<FieldIndex>();
+  for (uint32_t r = 0; r < row_count(); ++r) {
+    if (!IsLive(r)) continue;
+    if (auto key = IndexKeyOf(Cell(r, field), classes[field])) index->buckets[*key].push_back(r);
+  }
+  indexes[field] = std::move(index);
+}
+
+void RecordsetCore::RebuildView() {
+  view.clear();
+  ++view_generation;
+  pos = 0;
+  current_deleted = false;
+  const bool sorting = !sort_keys.empty();
+  if (sorting) EnsureSorted();
+
+  if (filter_kind == FilterKind::kCriteria) {
+    // With an indexed equality term in every group, only the rows of those
+    // buckets can match: test them instead of every row.
+    std::vector<const std::vector<uint32_t>*> buckets;
+    bool indexed = true;
+    static const std::vector<uint32_t> kNoRows;
+    for (const auto& group : criteria->groups) {
+      const std::vector<uint32_t>* best = nullptr;
+      bool found = false;
+      for (const Term& term : group) {
+        if (!term.index_key || !indexes[static_cast<size_t>(term.field)]) continue;
+        const auto& map = indexes[static_cast<size_t>(term.field)]->buckets;
+        auto it = map.find(*term.index_key);
+        const std::vector<uint32_t>* rows = it == map.end() ? &kNoRows : &it->second;
+        if (!found || rows->size() < best->size()) best = rows;
+        found = true;
+      }
+      if (!found) {
+        indexed = false;
+        break;
+      }
+      buckets.push_back(best);
+    }
+    if (indexed) {
+      for (const auto* rows : buckets) {
+        for (uint32_t r : *rows) {
+          if (IsLive(r) && RowMatches(r, *criteria)) view.push_back(r);
+        }
+      }
+      if (buckets.size() > 1) {
+        std::sort(view.begin(), view.end());
+        view.erase(std::unique(view.begin(), view.end()), view.end());
+      }
+      if (sorting) std::sort(view.begin(), view.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
+      return;
+    }
+  }
+
+  auto visit = [&](uint32_t r) {
+    switch (filter_kind) {
+      case FilterKind::kNone:
+        view.push_back(r);
+        break;
+      case FilterKind::kCriteria:
+        if (RowMatches(r, *criteria)) view.push_back(r);
+        break;
+      case FilterKind::kPending:
+        if (states[r] != RowState::kUnchanged) view.push_back(r);
+        break;
+    }
+  };
+  if (sorting) {
+    for (uint32_t r : sorted) visit(r);
+  } else {
+    for (uint32_t r = 0; r < row_count(); ++r) {
+      if (IsLive(r)) visit(r);
+    }
+  }
+}
+
+}  // namespace recordset_internal
+
+// --- Recordset ----------------------------------------------------------------------
+
+namespace {
+
+void RequireOpen(const RecordsetCore& core) {
+  if (!core.open) RaiseAdo(kErrObjectClosed);
+}
+
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' || text.front() == '\n')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+}  // namespace
+
+Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
+Recordset::~Recordset() = default;
+
+// --- Fields ---------------------------------------------------------------------------
+
+void Recordset::AppendField(const FieldInfo& field) {
+  if (impl_->open) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
+  if (!IsSupportedType(field.type) || field.defined_size < 0 || field.name.empty()) RaiseAdo(kErrArguments, "ADODB.Fields");
+  if (FindField(field.name) >= 0) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
+  impl_->fields.push_back(field);
+  impl_->classes.push_back(ClassOf(field.type));
+  impl_->indexes.emplace_back();
+}
+
+void Recordset::AppendField(std::string name, DataType type, int32_t defined_size, int32_t attributes) {
+  FieldInfo field;
+  field.name = std::move(name);
+  field.type = type;
+  field.defined_size = defined_size;
+  field.attributes = attributes;
+  // An explicit attribute set without adFldIsNullable/adFldMayBeNull refuses Null.
+  field.nullable = attributes == -1 || (attributes & (0x20 | 0x40)) != 0;
+  if (type == DataType::kNumeric || type == DataType::kDecimal) {
+    field.precision = 18;  // what a fabricated decimal field gets without explicit precision
+  }
+  AppendField(field);
+}
+
+int Recordset::FieldCount() const { return static_cast<int>(impl_->fields.size()); }
+
+const FieldInfo& Recordset::Field(int index) const {
+  if (index < 0 || index >= FieldCount()) RaiseAdo(kErrItemNotFound, "ADODB.Fields");
+  return impl_->fields[static_cast<size_t>(index)];
+}
+
+int Recordset::FindField(std::string_view name) const { return LookupField(impl_->fields, name); }
+
+int Recordset::FieldIndex(std::string_view name) const {
+  int index = FindField(name);
+  if (index < 0) RaiseAdo(kErrItemNotFound, "ADODB.Fields");
+  return index;
+}
+
+// --- Life cycle --------------------------------------------------------------------------
+
+void Recordset::Open() {
+  Impl& core = *impl_;
+  if (core.open) RaiseAdo(kErrObjectOpen);
+  core.ResetRows();
+  core.open = true;
+  core.disconnected = false;
+  // A filter or sort set before Open applies to the opened rows.
+  Variant filter = core.filter;
+  std::string sort = core.sort_text;
+  core.filter = Variant(int32_t{0});
+  core.filter_kind = FilterKind::kNone;
+  core.criteria.reset();
+  core.sort_text.clear();
+  core.sort_keys.clear();
+  if (!sort.empty()) SetSort(sort);
+  if (!(filter.type() != VarType::kString && filter.IsNumericType() && filter.integer() == 0)) SetFilter(filter);
+  core.RebuildView();
+}
+
+void Recordset::Close() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  core.fields.clear();
+  core.indexes.clear();
+  core.filter = Variant(int32_t{0});
+  core.filter_kind = FilterKind::kNone;
+  core.criteria.reset();
+  core.sort_text.clear();
+  core.sort_keys.clear();
+  core.ResetRows();
+  core.open = false;
+}
+
+bool Recordset::IsOpen() const { return impl_->open; }
+
+// --- Navigation -------------------------------------------------------------------------
+
+bool Recordset::IsEOF() const {
+  const Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.current_deleted) return false;
+  return core.view.empty() || core.pos >= static_cast<int64_t>(core.view.size());
+}
+
+bool Recordset::IsBOF() const {
+  const Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.current_deleted) return false;
+  return core.view.empty() || core.pos < 0;
+}
+
+void Recordset::MoveFirst() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.view.empty()) RaiseAdo(kErrNoCurrentRecord);
+  core.pos = 0;
+  core.current_deleted = false;
+}
+
+void Recordset::MoveLast() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.view.empty()) RaiseAdo(kErrNoCurrentRecord);
+  core.pos = static_cast<int64_t>(core.view.size()) - 1;
+  core.current_deleted = false;
+}
+
+void Recordset::MoveNext() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.current_deleted) {
+    core.current_deleted = false;  // pos already names the following row
+    return;
+  }
+  if (IsEOF()) RaiseAdo(kErrNoCurrentRecord);
+  ++core.pos;
+}
+
+void Recordset::MovePrevious() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.current_deleted) {
+    core.current_deleted = false;
+    --core.pos;
+    return;
+  }
+  if (IsBOF()) RaiseAdo(kErrNoCurrentRecord);
+  --core.pos;
+}
+
+int32_t Recordset::RecordCount() const {
+  RequireOpen(*impl_);
+  return static_cast<int32_t>(impl_->view.size());
+}
+
+int32_t Recordset::AbsolutePosition() const {
+  const Impl& core = *impl_;
+  RequireOpen(core);
+  if (core.HasCurrent()) return static_cast<int32_t>(core.pos + 1);
+  if (core.current_deleted) return -1;  // adPosUnknown
+  return IsEOF() ? -3 : -2;             // adPosEOF, adPosBOF
+}
+
+// --- Values -----------------------------------------------------------------------------------
+
+const Variant& Recordset::Value(int field_index) const {
+  const Impl& core = *impl_;
+  if (field_index < 0 || static_cast<size_t>(field_index) >= core.width()) RaiseAdo(kErrItemNotFound, "ADODB.Fields");
+  if (!core.open || !core.HasCurrent()) RaiseAdo(kErrNoCurrentRecord, "ADODB.Field");
+  return core.Cell(core.CurrentRow(), static_cast<size_t>(field_index));
+}
+
+const Variant& Recordset::Value(std::string_view field_name) const { return Value(FieldIndex(field_name)); }
+
+void Recordset::SetValue(int field_index, const Variant& value) {
+  Impl& core = *impl_;
+  if (field_index < 0 || static_cast<size_t>(field_index) >= core.width()) RaiseAdo(kErrItemNotFound, "ADODB.Fields");
+  if (!core.open || !core.HasCurrent()) RaiseAdo(kErrNoCurrentRecord, "ADODB.Field");
+  const size_t f = static_cast<size_t>(field_index);
+  core.WriteCell(core.CurrentRow(), f, CoerceToField(core.fields[f], value));
+}
+
+void Recordset::SetValue(std::string_view field_name, const Variant& value) { SetValue(FieldIndex(field_name), value); }
+
+const Variant& Recordset::ValueAt(int32_t position, int field_index) const {
+  const Impl& core = *impl_;
+  RequireOpen(core);
+  if (field_index < 0 || static_cast<size_t>(field_index) >= core.width()) RaiseAdo(kErrItemNotFound, "ADODB.Fields");
+  if (position < 0 || static_cast<size_t>(position) >= core.view.size()) RaiseAdo(kErrNoCurrentRecord, "ADODB.Field");
+  return core.Cell(core.view[static_cast<size_t>(position)], static_cast<size_t>(field_index));
+}
+
+// --- Editing ------------------------------------------------------------------------------------
+
+void Recordset::AddNew() {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  uint32_t row = core.AddRow(std::vector<Variant>(core.width()), RowState::kNew);
+  // The new row joins the view at its end whatever the filter; it stays
+  // visible until the filter or sort is set again.
+  core.view.push_back(row);
+  ++core.view_generation;
+  core.pos = static_cast<int64_t>(core.view.size()) - 1;
+  core.current_deleted = false;
+}
+
+void Recordset::Update() { RequireOpen(*impl_); }
+
+void Recordset::UpdateBatch(int affect) {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (affect < 1 || affect > 4) RaiseAdo(kErrArguments);
+  auto accept = [&](uint32_t r) {
+    switch (core.states[r]) {
+      case RowState::kNew:
+      case RowState::kModified:
+        core.states[r] = RowState::kUnchanged;
+        core.originals.erase(r);
+        break;
+      case RowState::kDeleted:
+        core.states[r] = RowState::kGone;
+        core.originals.erase(r);
+        break;
+      default:
+        break;
+    }
+  };
+  if (affect == 1) {
+    if (core.HasCurrent()) accept(core.CurrentRow());
+    return;
+  }
+  for (uint32_t r = 0; r < core.row_count(); ++r) accept(r);
+}
+
+void Recordset::Delete(int affect) {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  auto remove = [&](uint32_t r) {
+    core.states[r] = core.states[r] == RowState::kNew ? RowState::kGone : RowState::kDeleted;
+    core.sort_dirty = true;
+  };
+  if (affect == 2) {
+    for (uint32_t r : core.view) remove(r);
+    core.view.clear();
+    ++core.view_generation;
+    core.pos = 0;
+    core.current_deleted = true;
+    return;
+  }
+  if (affect != 1) RaiseAdo(kErrArguments);
+  if (!core.HasCurrent()) RaiseAdo(kErrNoCurrentRecord);
+  remove(core.CurrentRow());
+  core.view.erase(core.view.begin() + core.pos);
+  ++core.view_generation;
+  // The deleted row stays "current" until the cursor moves: no values, but
+  // MoveNext arrives at the row that followed it.
+  core.current_deleted = true;
+}
+
+void Recordset::AppendRow(std::vector<Variant> values) {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (values.size() != core.width()) RaiseAdo(kErrArguments);
+  const bool was_empty = core.view.empty();
+  uint32_t row = core.AddRow(std::move(values), RowState::kUnchanged);
+  if (core.filter_kind == FilterKind::kNone && core.sort_keys.empty()) {
+    core.view.push_back(row);
+    ++core.view_generation;
+    if (was_empty) core.pos = 0;  // a freshly filled result stands on its first row
+  } else {
+    core.RebuildView();
+  }
+}
+
+// --- Filter, Sort, Find --------------------------------------------------------------------------
+
+void Recordset::SetFilter(const Variant& criteria) {
+  Impl& core = *impl_;
+  if (criteria.IsString()) {
+    std::string_view text = TrimView(criteria.string());
+    if (text.empty()) {
+      SetFilter(Variant(int32_t{0}));
+      return;
+    }
+    if (!core.open) {  // kept and applied when the recordset opens
+      core.filter = criteria;
+      return;
+    }
+    auto compiled = core.Compile(std::string(text));  // raises, leaving the old filter in place
+    core.filter = criteria;
+    core.filter_kind = FilterKind::kCriteria;
+    core.criteria = std::move(compiled);
+    core.RebuildView();
+    return;
+  }
+  if (!criteria.IsNumericType() || criteria.type() == VarType::kSingle || criteria.type() == VarType::kDouble) {
+    RaiseAdo(kErrArguments);
+  }
+  const int64_t group = criteria.integer();
+  FilterKind kind;
+  switch (group) {
+    case 0:  // adFilterNone
+    case 3:  // adFilterFetchedRecords: every row is fetched here
+      kind = FilterKind::kNone;
+      break;
+    case 1:  // adFilterPendingRecords
+      kind = FilterKind::kPending;
+      break;
+    default:
+      RaiseAdo(kErrArguments);
+  }
+  core.filter = group == 0 ? Variant(int32_t{0}) : Variant(static_cast<int32_t>(group));
+  if (!core.open) return;
+  core.filter_kind = kind;
+  core.criteria.reset();
+  core.RebuildView();
+}
+
+const Variant& Recordset::Filter() const { return impl_->filter; }
+
+void Recordset::SetSort(std::string_view sort) {
+  Impl& core = *impl_;
+  std::vector<SortKey> keys;
+  std::string_view rest = sort;
+  while (!TrimView(rest).empty()) {
+    size_t comma = rest.find(',');
+    std::string_view item = TrimView(rest.substr(0, comma));
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    if (item.empty()) RaiseAdo(kErrArguments);
+    bool descending = false;
+    std::string_view name = item;
+    if (item.front() == '[') {
+      size_t close = item.find(']');
+      if (close == std::string_view::npos) RaiseAdo(kErrArguments);
+      name = item.substr(1, close - 1);
+      item = TrimView(item.substr(close + 1));
+    } else {
+      size_t blank = item.find_first_of(" \t");
+      name = item.substr(0, blank);
+      item = blank == std::string_view::npos ? std::string_view() : TrimView(item.substr(blank));
+    }
+    if (!item.empty()) {
+      if (EqualsIgnoreCase(item, "DESC")) {
+        descending = true;
+      } else if (!EqualsIgnoreCase(item, "ASC")) {
+        RaiseAdo(kErrArguments);
+      }
+    }
+    if (core.open) {
+      int f = FindField(name);
+      if (f < 0) RaiseAdo(kErrItemNotFound);
+      if (core.classes[static_cast<size_t>(f)] == FieldClass::kChapter) RaiseAdo(kErrArguments);
+      keys.push_back({f, descending});
+    }
+    if (comma == std::string_view::npos) break;
+  }
+  core.sort_text = std::string(sort);
+  if (!core.open) return;
+  core.sort_keys = std::move(keys);
+  core.sort_dirty = true;
+  core.RebuildView();
+}
+
+const std::string& Recordset::Sort() const { return impl_->sort_text; }
+
+void Recordset::Find(std::string_view criteria, int32_t skip, int32_t direction) {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (direction != 1 && direction != -1) RaiseAdo(kErrArguments);
+  auto compiled = core.Compile(std::string(TrimView(criteria)));
+  if (!compiled->IsSingleTerm()) RaiseAdo(kErrArguments);  // one term only: no AND/OR
+  const Term& term = compiled->groups[0][0];
+  const int64_t size = static_cast<int64_t>(core.view.size());
+
+  // The row the search starts at: the current one (after a Delete, the row
+  // that followed it) moved by `skip` in the direction of the search.
+  int64_t start = core.pos;
+  if (core.current_deleted && direction < 0) start -= 1;
+  if (!core.current_deleted && start < 0 && direction > 0) start = 0;  // BOF: from the first row
+  if (!core.current_deleted && start >= size && direction < 0) start = size - 1;  // EOF: from the last row
+  start += static_cast<int64_t>(skip) * direction;
+  core.current_deleted = false;
+
+  if (direction > 0) {
+    if (start < 0) start = 0;
+    if (start >= size) {
+      core.pos = size;
+      return;
+    }
+  } else {
+    if (start >= size) start = size - 1;
+    if (start < 0) {
+      core.pos = -1;
+      return;
+    }
+  }
+
+  // An equality term on an optimized field looks at the rows of one bucket
+  // instead of walking the view, once the view is big enough to matter.
+  const size_t f = static_cast<size_t>(term.field);
+  if (term.index_key && core.indexes[f] && size > 32) {
+    const auto& map = core.indexes[f]->buckets;
+    auto it = map.find(*term.index_key);
+    int64_t best = direction > 0 ? size : -1;
+    if (it != map.end()) {
+      core.EnsureInverse();
+      for (uint32_t r : it->second) {
+        if (r >= core.view_pos_stamp.size() || core.view_pos_stamp[r] != core.view_generation) continue;
+        const int64_t p = core.view_pos_of_row[r];
+        if (direction > 0 ? (p >= start && p < best) : (p <= start && p > best)) best = p;
+      }
+    }
+    core.pos = best;
+    return;
+  }
+
+  const Variant* cells = core.cells.data();
+  const size_t width = core.width();
+  if (direction > 0) {
+    for (int64_t i = start; i < size; ++i) {
+      if (TermMatches(term, cells[core.view[static_cast<size_t>(i)] * width + f])) {
+        core.pos = i;
+        return;
+      }
+    }
+    core.pos = size;
+  } else {
+    for (int64_t i = start; i >= 0; --i) {
+      if (TermMatches(term, cells[core.view[static_cast<size_t>(i)] * width + f])) {
+        core.pos = i;
+        return;
+      }
+    }
+    core.pos = -1;
+  }
+}
+
+void Recordset::SetOptimize(std::string_view field_name, bool on) {
+  Impl& core = *impl_;
+  const size_t f = static_cast<size_t>(FieldIndex(field_name));
+  if (!on) {
+    core.indexes[f].reset();
+    return;
+  }
+  if (core.indexes[f]) return;
+  if (core.classes[f] == FieldClass::kChapter) RaiseAdo(kErrArguments);
+  core.BuildIndex(f);
+}
+
+bool Recordset::Optimize(std::string_view field_name) const {
+  return impl_->indexes[static_cast<size_t>(FieldIndex(field_name))] != nullptr;
+}
+
+void Recordset::Disconnect() { impl_->disconnected = true; }
+
+// --- Clone ---------------------------------------------------------------------------------------------
+
+std::shared_ptr<Recordset> Recordset::Clone() const {
+  const Impl& core = *impl_;
+  auto copy = std::make_shared<Recordset>();
+  for (const auto& field : core.fields) copy->AppendField(field);
+  if (!core.open) return copy;
+  copy->Open();
+  Impl& target = *copy->impl_;
+  for (uint32_t r : core.view) {
+    std::vector<Variant> values;
+    values.reserve(core.width());
+    for (size_t f = 0; f < core.width(); ++f) {
+      const Variant& v = core.Cell(r, f);
+      // A chapter is a recordset of its own: the copy gets its own copy.
+      if (core.classes[f] == FieldClass::kChapter && v.IsObject() && !v.IsNothing()) {
+        values.emplace_back(v.As<Recordset>()->Clone());
+      } else {
+        values.push_back(v);
+      }
+    }
+    target.AddRow(std::move(values), core.states[r]);
+    if (core.states[r] == RowState::kModified) {
+      target.originals[target.row_count() - 1] = core.originals.at(r);
+    }
+  }
+  for (size_t f = 0; f < core.width(); ++f) {
+    if (core.indexes[f]) target.BuildIndex(f);
+  }
+  target.RebuildView();
+  return copy;
+}
+
+}  // namespace trelix

@@ -1,0 +1,126 @@
+#pragma once
+// The state of a recordset, shared by the files that implement it
+// (recordset.cc: cursor, editing, filter, sort, find; recordset_xml.cc:
+// persistence; recordset_dispatch.cc: late binding).
+//
+// Rows are stored once, in insertion order, in one flat vector of cells, and
+// are never moved: a row id is its insertion ordinal. Deleting marks a row;
+// the view (the visible row ids in traversal order) is what the cursor walks.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "common/recordset.h"
+#include "common/recordset_criteria.h"
+#include "common/recordset_values.h"
+
+namespace trelix::recordset_internal {
+
+enum class RowState : uint8_t {
+  kUnchanged,
+  kNew,       // added, not yet accepted by UpdateBatch
+  kModified,  // changed, not yet accepted; the original values are kept
+  kDeleted,   // deleted, not yet accepted: invisible, still persisted as a deletion
+  kGone,      // deleted and accepted (or a new row deleted): invisible for good
+};
+
+inline bool IsLiveState(RowState s) { return s == RowState::kUnchanged || s == RowState::kNew || s == RowState::kModified; }
+
+// Index of one field: normalized value -> ids of the rows holding it, in
+// ascending order. Null values are not indexed.
+struct FieldIndex {
+  std::unordered_map<std::string, std::vector<uint32_t>> buckets;
+};
+
+struct SortKey {
+  int field;
+  bool descending;
+};
+
+enum class FilterKind : uint8_t { kNone, kCriteria, kPending };
+
+struct RecordsetCore {
+  bool open = false;
+  bool disconnected = false;
+  std::vector<FieldInfo> fields;
+  std::vector<FieldClass> classes;  // ClassOf(fields[i].type)
+
+  // Rows.
+  std::vector<Variant> cells;  // row-major, fields.size() cells a row
+  std::vector<RowState> states;
+  std::unordered_map<uint32_t, std::vector<Variant>> originals;  // of kModified rows
+
+  // The view and the cursor: pos is an index into view; -1 is BOF, view.size()
+  // is EOF. After Delete, current_deleted is set and pos already names the
+  // row that followed the deleted one.
+  std::vector<uint32_t> view;
+  int64_t pos = 0;
+  bool current_deleted = false;
+  uint64_t view_generation = 1;
+
+  // Filter and sort as set.
+  Variant filter = Variant(int32_t{0});
+  FilterKind filter_kind = FilterKind::kNone;
+  std::shared_ptr<const Criteria> criteria;
+  std::string sort_text;
+  std::vector<SortKey> sort_keys;
+
+  // Live rows in sort order and each row's rank in it; rebuilt when rows or
+  // sort-key values change.
+  std::vector<uint32_t> sorted;
+  std::vector<uint32_t> rank;
+  bool sort_dirty = true;
+
+  // Position of a row in the view, valid when its stamp is the view generation.
+  std::vector<uint32_t> view_pos_of_row;
+  std::vector<uint64_t> view_pos_stamp;
+  uint64_t inverse_generation = 0;
+
+  std::vector<std::unique_ptr<FieldIndex>> indexes;  // per field; null when not optimized
+
+  // Compiled criteria by text, so that a loop setting the same few filters
+  // parses each once.
+  std::unordered_map<std::string, std::shared_ptr<const Criteria>> criteria_cache;
+
+  // --- helpers -----------------------------------------------------------------
+  size_t width() const { return fields.size(); }
+  uint32_t row_count() const { return static_cast<uint32_t>(states.size()); }
+  bool IsLive(uint32_t row) const { return IsLiveState(states[row]); }
+  const Variant& Cell(uint32_t row, size_t field) const { return cells[row * width() + field]; }
+  Variant& MutableCell(uint32_t row, size_t field) { return cells[row * width() + field]; }
+  bool HasCurrent() const { return !current_deleted && pos >= 0 && pos < static_cast<int64_t>(view.size()); }
+  uint32_t CurrentRow() const { return view[static_cast<size_t>(pos)]; }
+
+  // Appends a row of values already of the field types; keeps the indexes.
+  uint32_t AddRow(std::vector<Variant> values, RowState state);
+  // Writes one cell (value already converted), keeping indexes, sort cache
+  // and the original values of a changed row.
+  void WriteCell(uint32_t row, size_t field, Variant value);
+  // Fields changed: reset row storage and caches.
+  void ResetRows();
+
+  std::shared_ptr<const Criteria> Compile(const std::string& text);
+  bool RowMatches(uint32_t row, const Criteria& criteria) const;
+  // Recomputes the view from filter and sort and moves to its first row.
+  void RebuildView();
+  void EnsureSorted();
+  void EnsureInverse();
+  void BuildIndex(size_t field);
+};
+
+}  // namespace trelix::recordset_internal
+
+namespace trelix {
+struct Recordset::Impl : recordset_internal::RecordsetCore {};
+
+namespace recordset_internal {
+struct Access {
+  static RecordsetCore& Core(Recordset& recordset) { return *recordset.impl_; }
+  static const RecordsetCore& Core(const Recordset& recordset) { return *recordset.impl_; }
+};
+}  // namespace recordset_internal
+}  // namespace trelix
