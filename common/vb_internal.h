@@ -12,6 +12,10 @@ namespace trelix::vb::internal {
 
 // --- Numbers ------------------------------------------------------------------
 
+// The decimal separator the conventions of a POSIX locale name use, for
+// locales the system has not installed ("de_DE.UTF-8" -> ',').
+char DecimalSeparatorOfLocaleName(std::string_view name);
+
 enum class ParseStatus : uint8_t { kOk, kMismatch, kOverflow };
 
 // The automation parser behind CDbl of a text (locale-aware). kMismatch and

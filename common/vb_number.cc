@@ -149,6 +149,8 @@ std::optional<double> ParseNumber(std::string_view text) {
 
 namespace internal {
 
+char DecimalSeparatorOfLocaleName(std::string_view name) { return SeparatorFromLocaleName(name); }
+
 double RoundHalfEven(double value) {
   double floor = std::floor(value);
   double diff = value - floor;
@@ -175,7 +177,8 @@ std::string FormatReal(double value, int digits) {
   for (; *p != 'e'; ++p) {
     if (*p != '.') mantissa[count++] = *p;
   }
-  int exponent = std::atoi(p + 1);
+  int exponent = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);  // to_chars does not terminate
   char dropped = mantissa[--count];
   if (dropped == '5') {
     // A 5 here may come from below the midpoint; look at the exact digits.

@@ -1,0 +1,373 @@
+// Conversions of the VB runtime: the general number format, the locale
+// parser behind CDbl and IsNumeric, CBool, the integer conversions with
+// banker's rounding and overflow, Int/Fix, CStr of every type, dates.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "common/com_error.h"
+#include "common/vb_internal.h"
+#include "common/vb_runtime.h"
+
+namespace trelix::vb {
+namespace {
+
+class ScopedSeparator {
+ public:
+  explicit ScopedSeparator(char separator) { SetDecimalSeparatorOverride(separator); }
+  ~ScopedSeparator() { SetDecimalSeparatorOverride(std::nullopt); }
+};
+
+// Runs `body` and returns the VB error number it raised, 0 when none.
+template <class Body>
+int32_t ErrorOf(Body&& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
+struct FormatCase {
+  double value;
+  char separator;
+  const char* expected;
+};
+
+TEST(GeneralNumberFormat, MatchesTheAutomationRuntime) {
+  const FormatCase cases[] = {
+      {0.56789, '.', "0.56789"},
+      {5.6789e-3, '.', "0.0056789"},
+      {5.6789e-5, '.', "0.000056789"},
+      {5.6789e-7, '.', "0.00000056789"},
+      {5.6789e-9, '.', "0.0000000056789"},
+      {5.6789e-11, '.', "0.000000000056789"},
+      {5.6789e-12, '.', "5.6789E-12"},
+      {5.6789e-13, '.', "5.6789E-13"},
+      {5.6789e-15, '.', "5.6789E-15"},
+      {1.0e8, '.', "100000000"},
+      {1.0e14, '.', "100000000000000"},
+      {1.0e15, '.', "1E+15"},
+      {1.234e16, '.', "1.234E+16"},
+      {1.2e15, '.', "1.2E+15"},
+      {999999999999999.0, '.', "999999999999999"},
+      {3.141592653589793, '.', "3.14159265358979"},
+      {123.456789012345678, '.', "123.456789012346"},
+      {1.5e-5, '.', "0.000015"},
+      {1e-14, '.', "0.00000000000001"},
+      {1e-15, '.', "1E-15"},
+      {1e100, '.', "1E+100"},
+      {1.23456789012345e-5, '.', "1.23456789012345E-05"},
+      {0.1 + 0.2, '.', "0.3"},
+      {2.0 / 3.0, '.', "0.666666666666667"},
+      {1.0 / 3.0, '.', "0.333333333333333"},
+      {-3.0, '.', "-3"},
+      {-0.0, '.', "0"},
+      {2.5, '.', "2.5"},
+      {-1234.5, '.', "-1234.5"},
+      {9.99999999999999999e14, '.', "1E+15"},  // rounding carries into a new digit
+      {1000000000000005.0, '.', "1.00000000000001E+15"},  // exact tie rounds away from zero
+      {0.5, ',', "0,5"},
+      {0.000005, ',', "0,000005"},
+      {999999999999999.0, ',', "999999999999999"},
+      {1.234e16, ',', "1,234E+16"},
+      {12.345678901234567, ',', "12,3456789012346"},
+      {1.5, ',', "1,5"},
+  };
+  for (const FormatCase& c : cases) {
+    ScopedSeparator separator(c.separator);
+    EXPECT_EQ(FormatGeneralNumber(c.value), c.expected) << c.value;
+  }
+}
+
+TEST(GeneralNumberFormat, RefusesInfinityAndNaN) {
+  EXPECT_EQ(ErrorOf([] { FormatGeneralNumber(INFINITY); }), kErrOverflow);
+  EXPECT_EQ(ErrorOf([] { FormatGeneralNumber(NAN); }), kErrOverflow);
+}
+
+struct ParseCase {
+  const char* text;
+  char separator;
+  std::optional<double> expected;  // nullopt: type mismatch
+};
+
+TEST(ParseNumber, AcceptsWhatCDblAccepts) {
+  const ParseCase cases[] = {
+      {"-1.5", '.', -1.5},
+      {"0.4", '.', 0.4},
+      {" .4 ", '.', 0.4},
+      {" - .4 ", '.', -0.4},
+      {" + 0", '.', 0.0},
+      {"1e-94938484", '.', 0.0},
+      {"1,000", '.', 1000.0},
+      {"1,,000", '.', 1000.0},
+      {"1,001.0", '.', 1001.0},
+      {"1,", '.', 1.0},
+      {"1,5", '.', 15.0},
+      {"$5", '.', 5.0},
+      {"5$", '.', 5.0},
+      {"$ 5", '.', 5.0},
+      {"-$11", '.', -11.0},
+      {"$11$$", '.', 11.0},
+      {"(5)", '.', -5.0},
+      {"(0)", '.', 0.0},
+      {"5-", '.', -5.0},
+      {"5+", '.', 5.0},
+      {"1e3", '.', 1000.0},
+      {"1e-1", '.', 0.1},
+      {"1.5e20", '.', 1.5e20},
+      {"1.", '.', 1.0},
+      {".2", '.', 0.2},
+      {"\t5\n", '.', 5.0},
+      {"\xC2\xA0" "7", '.', 7.0},
+      {"&HF800", '.', 63488.0},
+      {"&hffffffff", '.', -1.0},
+      {"&O300", '.', 192.0},
+      {"1,5", ',', 1.5},
+      {"1.000,5", ',', 1000.5},
+      {"1.5", ',', 15.0},
+      {"5 \xE2\x82\xAC", ',', 5.0},
+      // Refused.
+      {"", '.', std::nullopt},
+      {" ", '.', std::nullopt},
+      {"-", '.', std::nullopt},
+      {"+", '.', std::nullopt},
+      {".", '.', std::nullopt},
+      {"$", '.', std::nullopt},
+      {"()", '.', std::nullopt},
+      {"(5", '.', std::nullopt},
+      {"-0-", '.', std::nullopt},
+      {"+ +0", '.', std::nullopt},
+      {"$$11", '.', std::nullopt},
+      {",1,000", '.', std::nullopt},
+      {"1..1", '.', std::nullopt},
+      {"1.2.3", '.', std::nullopt},
+      {"1 1", '.', std::nullopt},
+      {"1. 1", '.', std::nullopt},
+      {"1e", '.', std::nullopt},
+      {"1 e1", '.', std::nullopt},
+      {"1d2", '.', std::nullopt},
+      {"abc", '.', std::nullopt},
+      {"FE", '.', std::nullopt},
+      {"&ha.2", '.', std::nullopt},
+      {"&o128", '.', std::nullopt},
+      {"#TRue#", '.', std::nullopt},
+      {"True", '.', std::nullopt},
+      {"1/1/2015", '.', std::nullopt},
+      {"0x10", '.', std::nullopt},
+      {"$5", ',', std::nullopt},
+  };
+  for (const ParseCase& c : cases) {
+    ScopedSeparator separator(c.separator);
+    std::optional<double> parsed = ParseNumber(c.text);
+    ASSERT_EQ(parsed.has_value(), c.expected.has_value()) << "'" << c.text << "' with " << c.separator;
+    if (parsed) {
+      EXPECT_DOUBLE_EQ(*parsed, *c.expected) << c.text;
+    }
+    EXPECT_EQ(IsNumeric(Variant(c.text)), c.expected.has_value()) << c.text;
+  }
+}
+
+TEST(ParseNumber, LongAndOutOfRangeTexts) {
+  ScopedSeparator separator('.');
+  std::string many(400, '1');
+  EXPECT_DOUBLE_EQ(CDbl(Variant(std::string(300, '1'))), 1.1111111111111111e299);
+  EXPECT_EQ(ErrorOf([&] { CDbl(Variant(many)); }), kErrOverflow);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant("1e400")); }), kErrOverflow);
+  EXPECT_EQ(CDbl(Variant("0." + std::string(400, '0') + "1")), 0.0);
+  EXPECT_DOUBLE_EQ(CDbl(Variant("0.000" + std::string(200, '1'))), 0.000111111111111111111);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant("&H100000000")); }), kErrOverflow);
+  EXPECT_FALSE(IsNumeric(Variant("1e400")));
+}
+
+TEST(CDbl, ConvertsEveryVariantType) {
+  EXPECT_EQ(CDbl(Variant()), 0.0);
+  EXPECT_EQ(CDbl(Variant(true)), -1.0);
+  EXPECT_EQ(CDbl(Variant(int16_t{7})), 7.0);
+  EXPECT_EQ(CDbl(Variant(Currency{12345})), 1.2345);
+  EXPECT_EQ(CDbl(Variant::Date(2.5)), 2.5);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant("")); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::Array({})); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDbl(Variant::Nothing()); }), kErrObjectVariableNotSet);
+}
+
+TEST(IsNumeric, NonTextValues) {
+  EXPECT_TRUE(IsNumeric(Variant()));
+  EXPECT_TRUE(IsNumeric(Variant(true)));
+  EXPECT_TRUE(IsNumeric(Variant(1.5)));
+  EXPECT_FALSE(IsNumeric(Variant::Null()));
+  EXPECT_FALSE(IsNumeric(Variant::Nothing()));
+  EXPECT_FALSE(IsNumeric(Variant::Date(1.0)));
+  EXPECT_FALSE(IsNumeric(Variant::Array({Variant(1.0)})));
+}
+
+TEST(CBool, WordsNumbersAndErrors) {
+  struct Case {
+    Variant value;
+    int expected;  // 1 true, 0 false, else the error number
+  };
+  const Case cases[] = {
+      {Variant(int16_t{0}), 0},      {Variant(), 0},
+      {Variant(-0.56), 1},           {Variant(int16_t{2}), 1},
+      {Variant(int16_t{-2}), 1},     {Variant("true"), 1},
+      {Variant("TRUE"), 1},          {Variant("#TRUE#"), 1},
+      {Variant("False"), 0},         {Variant("#false#"), 0},
+      {Variant("-1"), 1},            {Variant("+1"), 1},
+      {Variant("0"), 0},             {Variant("0.1"), 1},
+      {Variant(""), kErrTypeMismatch}, {Variant(" "), kErrTypeMismatch},
+      {Variant("abc"), kErrTypeMismatch}, {Variant("FALSE "), kErrTypeMismatch},
+      {Variant::Null(), kErrInvalidUseOfNull}, {Variant(Currency{1}), 1},
+  };
+  for (const Case& c : cases) {
+    int got;
+    try {
+      got = CBool(c.value) ? 1 : 0;
+    } catch (const ComError& error) {
+      got = error.number();
+    }
+    EXPECT_EQ(got, c.expected) << ToText(c.value);
+  }
+}
+
+TEST(IntegerConversions, BankersRoundingAndOverflow) {
+  struct Case {
+    double value;
+    int64_t cint;  // INT64_MIN: overflow
+  };
+  const Case cases[] = {
+      {0.5, 0},     {1.5, 2},       {2.5, 2},         {3.5, 4},         {-36.5, -36},  {-36.75, -37},
+      {36.75, 37},  {0.51, 1},      {32767.49, 32767}, {-32768.5, -32768}, {-0.5, 0},
+      {32767.5, INT64_MIN}, {-32768.51, INT64_MIN}, {1e10, INT64_MIN},
+  };
+  for (const Case& c : cases) {
+    if (c.cint == INT64_MIN) {
+      EXPECT_EQ(ErrorOf([&] { CInt(Variant(c.value)); }), kErrOverflow) << c.value;
+    } else {
+      EXPECT_EQ(CInt(Variant(c.value)), c.cint) << c.value;
+    }
+  }
+  EXPECT_EQ(CLng(Variant(1.5)), 2);
+  EXPECT_EQ(CLng(Variant(2147483647.4)), 2147483647);
+  EXPECT_EQ(ErrorOf([] { CLng(Variant(2147483647.5)); }), kErrOverflow);
+  EXPECT_EQ(ErrorOf([] { CLng(Variant(NAN)); }), kErrOverflow);
+  EXPECT_EQ(ErrorOf([] { CLngLng(Variant(1e19)); }), kErrOverflow);
+  EXPECT_EQ(CInt(Variant("-0.5")), 0);
+  EXPECT_EQ(CInt(Variant(" 12 ")), 12);
+  EXPECT_EQ(ErrorOf([] { CInt(Variant("")); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CInt(Variant(int32_t{40000})); }), kErrOverflow);
+  EXPECT_EQ(CInt(Variant(true)), -1);
+  EXPECT_EQ(CLng(Variant(Currency{25000})), 2);   // 2.5 -> 2
+  EXPECT_EQ(CLng(Variant(Currency{-35000})), -4);  // -3.5 -> -4
+  EXPECT_EQ(CByte(Variant(255.4)), 255);
+  EXPECT_EQ(ErrorOf([] { CByte(Variant(int16_t{-1})); }), kErrOverflow);
+  EXPECT_EQ(Round(2.5), 2.0);
+  EXPECT_EQ(Round(3.5), 4.0);
+  EXPECT_EQ(Round(-3.5), -4.0);
+  EXPECT_DOUBLE_EQ(Round(1.2345, 2), 1.23);
+}
+
+TEST(IntAndFix, KeepTheNumericType) {
+  EXPECT_EQ(Int(Variant(1.99)), Variant(1.0));
+  EXPECT_EQ(Int(Variant(-1.99)), Variant(-2.0));
+  EXPECT_EQ(Fix(Variant(-1.99)), Variant(-1.0));
+  EXPECT_EQ(Int(Variant(true)), Variant(int16_t{-1}));
+  EXPECT_EQ(Int(Variant()), Variant(int16_t{0}));
+  EXPECT_EQ(Int(Variant("2.7")), Variant(2.0));
+  EXPECT_TRUE(Int(Variant::Null()).IsNull());
+  EXPECT_EQ(Int(Variant(Currency{-15000})), Variant(Currency{-20000}));
+  EXPECT_EQ(Fix(Variant(Currency{-15000})), Variant(Currency{-10000}));
+  EXPECT_EQ(Int(Variant::Date(3.75)), Variant::Date(3.0));
+}
+
+TEST(CStr, EveryVariantType) {
+  ScopedSeparator separator('.');
+  EXPECT_EQ(CStr(Variant()), "");
+  EXPECT_EQ(CStr(Variant(true)), "True");
+  EXPECT_EQ(CStr(Variant(false)), "False");
+  EXPECT_EQ(CStr(Variant(int16_t{3})), "3");
+  EXPECT_EQ(CStr(Variant(int32_t{-70000})), "-70000");
+  EXPECT_EQ(CStr(Variant(654322.23456f)), "654322.3");
+  EXPECT_EQ(CStr(Variant(1e8f)), "1E+08");
+  EXPECT_EQ(CStr(Variant(Currency{15000})), "1.5");
+  EXPECT_EQ(CStr(Variant(Currency{-123456789})), "-12345.6789");
+  EXPECT_EQ(CStr(Variant::Error(5)), "Error 5");
+  EXPECT_EQ(CStr(Variant::Date(0)), "12:00:00 AM");
+  EXPECT_EQ(ErrorOf([] { CStr(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorOf([] { CStr(Variant::Array({})); }), kErrTypeMismatch);
+  EXPECT_EQ(ToText(Variant::Null()), "");
+  ScopedSeparator comma(',');
+  EXPECT_EQ(CStr(Variant(Currency{15000})), "1,5");
+  EXPECT_EQ(CStr(Variant(2.25)), "2,25");
+}
+
+TEST(Dates, GeneralDateFormatAndParsing) {
+  struct Case {
+    const char* text;
+    const char* formatted;  // nullptr: not a date
+  };
+  const Case cases[] = {
+      {"5/28/2015 6:54:36 PM", "5/28/2015 6:54:36 PM"},
+      {"2015-05-28 18:54:36", "5/28/2015 6:54:36 PM"},
+      {"May 28, 2015", "5/28/2015"},
+      {"28 May 2015 12:00 AM", "5/28/2015"},
+      {"12:30 PM", "12:30:00 PM"},
+      {"00:00:01", "12:00:01 AM"},
+      {"1/1/30", "1/1/1930"},
+      {"1/1/29", "1/1/2029"},
+      {"13/5/2020", "5/13/2020"},
+      {"12/31/1899", "12/31/1899"},
+      {"1/1/100", "1/1/0100"},
+      {"2/29/2024", "2/29/2024"},
+      {"2/29/2023", nullptr},
+      {"1/1/10000", nullptr},
+      {"25:00", nullptr},
+      {"13 PM", nullptr},
+      {"hello", nullptr},
+      {"5", nullptr},
+      {"", nullptr},
+  };
+  for (const Case& c : cases) {
+    double value;
+    bool ok = internal::ParseDateText(c.text, &value);
+    ASSERT_EQ(ok, c.formatted != nullptr) << c.text;
+    if (ok) {
+      EXPECT_EQ(FormatGeneralDate(value), c.formatted) << c.text;
+    }
+  }
+  // Before 1899-12-30 the time is stored away from zero.
+  EXPECT_EQ(FormatGeneralDate(-1.25), "12/29/1899 6:00:00 AM");
+  EXPECT_EQ(internal::SplitOleDate(1.0).weekday, 1);  // 1899-12-31 was a Sunday
+  EXPECT_DOUBLE_EQ(CDate(Variant("1/2/1900")), 3.0);
+  EXPECT_EQ(ErrorOf([] { CDate(Variant("x")); }), kErrTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { CDate(Variant(1e9)); }), kErrOverflow);
+  EXPECT_DOUBLE_EQ(internal::OleDateFromParts(2000, 14, 1), internal::OleDateFromParts(2001, 2, 1));
+  EXPECT_DOUBLE_EQ(internal::OleDateFromParts(2000, 0, 1), internal::OleDateFromParts(1999, 12, 1));
+  EXPECT_DOUBLE_EQ(internal::OleDateFromParts(2000, 3, 0), internal::OleDateFromParts(2000, 2, 29));
+}
+
+TEST(DecimalSeparator, OverrideAndThousands) {
+  {
+    ScopedSeparator comma(',');
+    EXPECT_EQ(DecimalSeparator(), ',');
+    EXPECT_EQ(ThousandsSeparator(), '.');
+  }
+  ScopedSeparator point('.');
+  EXPECT_EQ(ThousandsSeparator(), ',');
+}
+
+TEST(DecimalSeparator, FromLocaleNamesNotInstalled) {
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("de_DE.UTF-8"), ',');
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("fr_FR"), ',');
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("de_CH.UTF-8"), '.');
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("en_US.UTF-8"), '.');
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("C.UTF-8"), '.');
+  EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("pt_BR@euro"), ',');
+}
+
+}  // namespace
+}  // namespace trelix::vb
