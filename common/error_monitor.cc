@@ -102,20 +102,26 @@ MonitorConnection& MonitorConnection::operator=(MonitorConnection&& other) noexc
 }
 
 MonitorConnection MonitorConnection::FindFirst() {
-  for (std::string& caption : ListedMonitorCaptions()) {
-    sockaddr_un address;
-    socklen_t length;
-    if (!MakeAddress(caption, &address, &length)) continue;
-    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return MonitorConnection();
+  for (const std::string& caption : ListedMonitorCaptions()) {
     // A monitor that closed since the table was read refuses the connect;
     // the walk goes on to the next one.
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
-      return MonitorConnection(fd, std::move(caption));
-    }
-    ::close(fd);
+    MonitorConnection connection = Connect(caption);
+    if (connection.connected()) return connection;
   }
   return MonitorConnection();
+}
+
+MonitorConnection MonitorConnection::Connect(std::string_view caption) {
+  sockaddr_un address;
+  socklen_t length;
+  if (!MakeAddress(caption, &address, &length)) return MonitorConnection();
+  int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return MonitorConnection();
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    ::close(fd);
+    return MonitorConnection();
+  }
+  return MonitorConnection(fd, std::string(caption));
 }
 
 bool MonitorConnection::Send(std::string_view text) const {

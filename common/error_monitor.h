@@ -40,6 +40,9 @@ class MonitorConnection {
   // The first listening monitor with a monitor caption, in the order the
   // system lists its sockets; an unconnected object when there is none.
   static MonitorConnection FindFirst();
+  // A connection to the monitor named `caption`; unconnected when none
+  // listens under that name.
+  static MonitorConnection Connect(std::string_view caption);
 
   bool connected() const { return fd_ >= 0; }
   const std::string& caption() const { return caption_; }
