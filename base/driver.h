@@ -7,6 +7,7 @@
 // fake or a fault-injecting driver behind the same interface.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,15 @@ class Session {
 
   // False once the connection is unusable: the pool then discards it.
   virtual bool Healthy() const = 0;
+
+  // The SQL Server type name a table column is declared with
+  // ("nvarchar(50)"), or nullopt when unknown. `database` empty means the
+  // session's own. The translator asks this where a statement alone does
+  // not show whether `+` adds or concatenates.
+  virtual std::optional<std::string> ColumnType(std::string_view /*database*/, std::string_view /*table*/,
+                                                std::string_view /*column*/) {
+    return std::nullopt;
+  }
 };
 
 class Driver {

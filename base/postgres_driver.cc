@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdlib>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -145,9 +146,9 @@ class PostgresSession : public Session {
     ~ResultGuard() { PQclear(result); }
   };
 
-  PGresult* Query(const char* sql, const std::string& parameter) {
+  PGresult* Query(const std::string& sql, const std::string& parameter) {
     const char* values[] = {parameter.c_str()};
-    return PQexecParams(conn_, sql, 1, nullptr, values, nullptr, nullptr, 0);
+    return PQexecParams(conn_, sql.c_str(), 1, nullptr, values, nullptr, nullptr, 0);
   }
 
   Status Failure(const PGresult* result) {
@@ -159,60 +160,129 @@ class PostgresSession : public Session {
     return Status::InvalidArgument(primary ? primary : TrimMessage(PQerrorMessage(conn_)));
   }
 
+  // What a table's columns are declared as, by attribute number.
+  struct TableColumns {
+    std::vector<std::optional<std::string>> declared;  // SQL Server type names
+    std::vector<std::optional<FieldInfo>> fields;
+    std::unordered_map<std::string, int> attnum_by_name;  // lower case
+  };
+
   // The declared field of a table column; nullopt for expressions.
   Result<std::optional<FieldInfo>> DeclaredField(Oid table, int column) {
     if (table == InvalidOid || column <= 0) return std::optional<FieldInfo>();
-    auto found = tables_.find(table);
-    if (found == tables_.end()) {
-      auto loaded = LoadTable(table);
-      if (!loaded.ok()) return loaded.status();
-      found = tables_.emplace(table, std::move(loaded.value())).first;
-    }
-    const auto& fields = found->second;
+    auto columns = ColumnsOf(table);
+    if (!columns.ok()) return columns.status();
+    const auto& fields = columns.value()->fields;
     if (static_cast<size_t>(column) >= fields.size()) return std::optional<FieldInfo>();
     return fields[column];
   }
 
-  // Declared types of a table's columns, indexed by attribute number. Table
-  // oids are stable for the life of a session's tables; a recreated table has
-  // a new oid.
-  Result<std::vector<std::optional<FieldInfo>>> LoadTable(Oid table) {
+  std::optional<std::string> ColumnType(std::string_view database, std::string_view table,
+                                        std::string_view column) override {
+    const std::string schema = database.empty() ? schema_ : Lower(database);
+    char* quoted_schema = PQescapeIdentifier(conn_, schema.c_str(), schema.size());
+    const std::string table_lower = Lower(table);
+    char* quoted_table = PQescapeIdentifier(conn_, table_lower.c_str(), table_lower.size());
+    std::string name = quoted_schema && quoted_table ? std::string(quoted_schema) + "." + quoted_table : "";
+    PQfreemem(quoted_schema);
+    PQfreemem(quoted_table);
+    if (name.empty()) return std::nullopt;
+    PGresult* result = Query("SELECT to_regclass($1)::oid", name);
+    ResultGuard guard{result};
+    if (PQresultStatus(result) != PGRES_TUPLES_OK || PQntuples(result) != 1 || PQgetisnull(result, 0, 0)) {
+      return std::nullopt;
+    }
+    auto columns = ColumnsOf(static_cast<Oid>(std::strtoul(PQgetvalue(result, 0, 0), nullptr, 10)));
+    if (!columns.ok()) return std::nullopt;
+    const TableColumns& found = *columns.value();
+    auto attnum = found.attnum_by_name.find(Lower(column));
+    if (attnum == found.attnum_by_name.end()) return std::nullopt;
+    return found.declared[attnum->second];
+  }
+
+  // Columns of a table, loaded once per session. Table oids are stable for
+  // the life of a table; a recreated table has a new oid.
+  Result<const TableColumns*> ColumnsOf(Oid table) {
+    auto cached = tables_.find(table);
+    if (cached != tables_.end()) return &cached->second;
     PGresult* result = Query(
-        "SELECT a.attnum, format_type(a.atttypid, a.atttypmod), t.typtype, format_type(t.typbasetype, t.typtypmod)"
-        " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid"
+        "SELECT a.attnum, lower(a.attname), format_type(a.atttypid, a.atttypmod), t.typtype,"
+        " format_type(t.typbasetype, t.typtypmod), n.nspname, c.relname"
+        " FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid JOIN pg_class c ON c.oid = a.attrelid"
+        " JOIN pg_namespace n ON n.oid = c.relnamespace"
         " WHERE a.attrelid = $1 AND a.attnum > 0 AND NOT a.attisdropped",
         std::to_string(table));
     ResultGuard guard{result};
     if (PQresultStatus(result) != PGRES_TUPLES_OK) return Failure(result);
-    std::vector<std::optional<FieldInfo>> fields;
+    TableColumns columns;
+    std::unordered_map<std::string, std::string> catalogue;
+    if (PQntuples(result) > 0) {
+      const std::string schema(PQgetvalue(result, 0, 5)), relation(PQgetvalue(result, 0, 6));
+      if (Status loaded = CatalogueOf(schema, relation, catalogue); !loaded.ok()) return loaded;
+    }
     for (int r = 0; r < PQntuples(result); ++r) {
       const int attnum = std::atoi(PQgetvalue(result, r, 0));
       if (attnum <= 0 || attnum > 1600) continue;
-      if (fields.size() <= static_cast<size_t>(attnum)) fields.resize(attnum + 1);
-      const std::string declared = PQgetvalue(result, r, 1);
-      const bool domain = PQgetvalue(result, r, 2)[0] == 'd';
-      fields[attnum] = domain ? FieldOfDomain(declared, PQgetvalue(result, r, 3)) : FieldOfNative(declared);
+      if (columns.fields.size() <= static_cast<size_t>(attnum)) {
+        columns.fields.resize(attnum + 1);
+        columns.declared.resize(attnum + 1);
+      }
+      const std::string name = PQgetvalue(result, r, 1);
+      columns.attnum_by_name[name] = attnum;
+      std::optional<std::string> declared;
+      if (auto entry = catalogue.find(name); entry != catalogue.end()) {
+        declared = entry->second;
+      } else if (PQgetvalue(result, r, 3)[0] == 'd') {
+        declared = DeclaredOfDomain(PQgetvalue(result, r, 2), PQgetvalue(result, r, 4));
+      } else {
+        declared = SqlServerTypeOfPostgresType(PQgetvalue(result, r, 2));
+      }
+      if (declared) columns.fields[attnum] = FieldFromDeclaredType(*declared);
+      if (columns.fields[attnum]) columns.declared[attnum] = declared;
     }
-    return fields;
+    return &tables_.emplace(table, std::move(columns)).first->second;
   }
 
-  static std::optional<FieldInfo> FieldOfNative(std::string_view declared) {
-    auto name = SqlServerTypeOfPostgresType(declared);
-    return name ? FieldFromDeclaredType(*name) : std::nullopt;
+  // Fills `entries` with the SQL Server type names a schema's catalogue table
+  // trelix_column_types gives a table's columns (lower-case column name ->
+  // type name); nothing when the schema has no catalogue.
+  Status CatalogueOf(const std::string& schema, const std::string& table,
+                     std::unordered_map<std::string, std::string>& entries) {
+    auto known = has_catalogue_.find(schema);
+    if (known == has_catalogue_.end()) {
+      char* quoted = PQescapeIdentifier(conn_, schema.c_str(), schema.size());
+      if (!quoted) return Status::InvalidArgument(TrimMessage(PQerrorMessage(conn_)));
+      catalogue_names_[schema] = std::string(quoted) + ".trelix_column_types";
+      PQfreemem(quoted);
+      PGresult* exists = Query("SELECT to_regclass($1) IS NOT NULL", catalogue_names_[schema]);
+      ResultGuard guard{exists};
+      if (PQresultStatus(exists) != PGRES_TUPLES_OK) return Failure(exists);
+      known = has_catalogue_.emplace(schema, PQgetvalue(exists, 0, 0)[0] == 't').first;
+    }
+    if (!known->second) return Status::Ok();
+    PGresult* result = Query("SELECT lower(column_name), type_name FROM " + catalogue_names_[schema] +
+                                 " WHERE lower(table_name) = lower($1)",
+                             table);
+    ResultGuard guard{result};
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) return Failure(result);
+    for (int r = 0; r < PQntuples(result); ++r) entries[PQgetvalue(result, r, 0)] = PQgetvalue(result, r, 1);
+    return Status::Ok();
   }
 
   // A domain named after an SQL Server type is that type, with the length
   // or precision of the type it is based on; any other domain is its base.
-  static std::optional<FieldInfo> FieldOfDomain(std::string_view domain, std::string_view base) {
+  static std::optional<std::string> DeclaredOfDomain(std::string_view domain, std::string_view base) {
     std::string with_modifier = std::string(domain) + std::string(Modifier(base));
-    if (auto field = FieldFromDeclaredType(with_modifier)) return field;
-    return FieldOfNative(base);
+    if (FieldFromDeclaredType(with_modifier)) return with_modifier;
+    return SqlServerTypeOfPostgresType(base);
   }
 
   PGconn* conn_;
   std::string schema_;
   bool healthy_ = true;
-  std::unordered_map<Oid, std::vector<std::optional<FieldInfo>>> tables_;
+  std::unordered_map<Oid, TableColumns> tables_;
+  std::unordered_map<std::string, bool> has_catalogue_;  // by schema
+  std::unordered_map<std::string, std::string> catalogue_names_;  // schema -> quoted table name
 };
 
 class PostgresDriver : public Driver {

@@ -8,10 +8,11 @@
 // (default_transaction_read_only), dates print as ISO, money as 'C'.
 //
 // Field types come from the declared type of each result column's table
-// column: a domain named after an SQL Server type (nvarchar, ntext, money,
-// datetime, bit, ... possibly schema-qualified) gives that type, its length
-// or precision taken from the domain's base type; otherwise the native type
-// maps to its SQL Server counterpart (integer -> int, character varying(n) ->
+// column: the SQL Server type name the schema's catalogue table
+// trelix_column_types (table_name, column_name, type_name) gives it, else a
+// domain named after an SQL Server type (nvarchar, ntext, money, datetime,
+// ... possibly schema-qualified) with the length or precision of its base
+// type, else the native type's SQL Server counterpart (integer -> int, character varying(n) ->
 // nvarchar(n), text -> ntext, boolean -> bit, double precision -> float,
 // numeric(p,s) -> decimal(p,s), timestamp -> datetime). Expressions are typed
 // from their result type the same way, text as nvarchar(4000).

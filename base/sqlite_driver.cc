@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 #include <unicode/uchar.h>
-#include <unicode/ucol.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "base/column_types.h"
+#include "base/text_fold.h"
 #include "base/connection_string.h"
 #include "base/result_builder.h"
 
@@ -26,19 +26,14 @@ namespace fs = std::filesystem;
 
 // --- Collation and LIKE -------------------------------------------------------
 
-int CompareCi(void* user, int a_len, const void* a, int b_len, const void* b) {
-  UErrorCode status = U_ZERO_ERROR;
-  UCollationResult result = ucol_strcollUTF8(static_cast<UCollator*>(user), static_cast<const char*>(a), a_len,
-                                             static_cast<const char*>(b), b_len, &status);
-  if (U_FAILURE(status)) {
-    // Invalid UTF-8 in a file: fall back to a byte order, still a total order.
-    int common = std::memcmp(a, b, static_cast<size_t>(std::min(a_len, b_len)));
-    return common != 0 ? common : a_len - b_len;
-  }
-  return static_cast<int>(result);
+// NOCASE made Unicode-aware: full case folding, then code point order. On
+// ASCII text this is exactly SQLite's own NOCASE (which folds to lower case
+// and compares bytes), so indexes written by connections without it stay
+// valid as long as their indexed keys are ASCII.
+int CompareCi(void*, int a_len, const void* a, int b_len, const void* b) {
+  return CompareFolded(std::string_view(static_cast<const char*>(a), static_cast<size_t>(a_len)),
+                       std::string_view(static_cast<const char*>(b), static_cast<size_t>(b_len)));
 }
-
-void DestroyCollator(void* user) { ucol_close(static_cast<UCollator*>(user)); }
 
 // Next code point of UTF-8 text, case-folded (simple folding keeps one code
 // point per code point, so '_' still matches exactly one character).
@@ -200,6 +195,22 @@ class SqliteSession : public Session {
   }
 
   bool Healthy() const override { return healthy_; }
+
+  std::optional<std::string> ColumnType(std::string_view database, std::string_view table,
+                                        std::string_view column) override {
+    std::string schema = "main";
+    if (!database.empty() && Lower(database) != Lower(database_)) {
+      if (!Attach(std::string(database)).ok()) return std::nullopt;
+      schema = std::string(database);
+    }
+    const char* declared = nullptr;
+    if (sqlite3_table_column_metadata(db_, schema.c_str(), std::string(table).c_str(), std::string(column).c_str(),
+                                      &declared, nullptr, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !declared) {
+      return std::nullopt;
+    }
+    return std::string(declared);
+  }
 
   Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
     for (const std::string& name : databases) {
@@ -398,17 +409,8 @@ class SqliteDriver : public Driver {
 }  // namespace
 
 int InstallSqliteCollations(sqlite3* db) {
-  UErrorCode status = U_ZERO_ERROR;
-  UCollator* collator = ucol_open("", &status);
-  if (U_FAILURE(status)) return SQLITE_ERROR;
-  // Secondary strength: letter case is ignored, accents are not, as in SQL
-  // Server's default (_CI_AS) collation.
-  ucol_setStrength(collator, UCOL_SECONDARY);
-  int rc = sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, collator, CompareCi, DestroyCollator);
-  if (rc != SQLITE_OK) {
-    ucol_close(collator);
-    return rc;
-  }
+  int rc = sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, CompareCi, nullptr);
+  if (rc != SQLITE_OK) return rc;
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
   rc = sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
