@@ -9,7 +9,10 @@
 // A statement that cannot be translated is an InvalidArgument / Unsupported
 // Status naming the construct, never a silently different query.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,15 +31,42 @@ struct Translation {
   std::vector<std::string> databases;
 };
 
-// Translates one statement. kSqlServer returns the text unchanged.
+// Declared type of a column ("nvarchar(50)", "int"; SQLite and PostgreSQL
+// type names are understood too), or nullopt when unknown. `database` is
+// empty for the database the statement runs in; names as written.
+using ColumnTypeLookup =
+    std::function<std::optional<std::string>(std::string_view database, std::string_view table, std::string_view column)>;
+
+struct TranslateOptions {
+  // Consulted only where a `+` has no operand whose type the statement
+  // shows (a literal, a CAST, a string CASE); without it such a `+` is
+  // refused as Unsupported rather than guessed.
+  ColumnTypeLookup column_types;
+  // Part of the translation cache key: translations made with different
+  // catalogues must use different scopes (e.g. the connection string).
+  std::string cache_scope;
+};
+
+// Translates one statement. kSqlServer returns the text unchanged, except
+// for the one repair every engine gets: a grouped SELECT ordered by a column
+// it neither groups nor aggregates is ordered by MIN(column) (SQL Server
+// itself refuses the original). A SHAPE command keeps its wrapper and has
+// each provider command between braces translated.
 Result<Translation> Translate(std::string_view tsql, Dialect dialect);
+Result<Translation> Translate(std::string_view tsql, Dialect dialect, const TranslateOptions& options);
 
 // Translate with a process-wide, thread-safe cache keyed by dialect and text:
 // a repeated statement costs one hash lookup.
 Result<std::shared_ptr<const Translation>> TranslateCached(std::string_view tsql, Dialect dialect);
+Result<std::shared_ptr<const Translation>> TranslateCached(std::string_view tsql, Dialect dialect,
+                                                           const TranslateOptions& options);
 
 // Turns the translation cache off or on (the naive benchmark reference runs
-// without it).
+// without it). Turning it off also empties it.
 void SetTranslationCacheEnabled(bool enabled);
+
+// Fuzzing entry: translates arbitrary bytes to every dialect; must neither
+// crash nor hang on any input.
+void FuzzTranslate(const uint8_t* data, size_t size);
 
 }  // namespace trelix::sql

@@ -1,0 +1,88 @@
+#include "base_sql/statements.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "base/sql/token.h"
+
+namespace trelix::sql::testing {
+
+std::map<std::string, SampleStatement> LoadStatements(const std::string& file) {
+  std::ifstream in(std::string(TRELIX_SOURCE_DIR) + "/tests/base_sql/testdata/" + file + ".sql", std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  const std::string all = buffer.str();
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = all.find('\n', start)) != std::string::npos; start = nl + 1) {
+    lines.push_back(all.substr(start, nl - start));
+  }
+  lines.push_back(all.substr(start));
+
+  std::map<std::string, SampleStatement> out;
+  std::string id;
+  SampleStatement current;
+  bool in_text = false;
+  auto flush = [&] {
+    if (!id.empty()) {
+      while (!current.text.empty() && current.text.back() == '\n') current.text.pop_back();
+      out[id] = current;
+    }
+    id.clear();
+    current = SampleStatement{};
+    in_text = false;
+  };
+  for (const std::string& line : lines) {
+    if (line.rfind("-- [S", 0) == 0) {
+      flush();
+      id = line.substr(4, 3);
+      continue;
+    }
+    if (id.empty()) continue;
+    if (line.rfind("-- run against: ", 0) == 0) {
+      std::string db = line.substr(16);
+      current.database = db.substr(0, db.find(' '));
+      in_text = true;
+      continue;
+    }
+    if (!in_text) continue;
+    if (line == ";" || line.empty()) {
+      in_text = false;
+      continue;
+    }
+    if (!current.text.empty()) current.text += "\n";
+    current.text += line;
+  }
+  flush();
+  return out;
+}
+
+bool SameTokens(const std::string& a, const std::string& b, std::string* diff) {
+  auto ta = Tokenize(a);
+  auto tb = Tokenize(b);
+  if (!ta.ok() || !tb.ok()) {
+    *diff = "does not tokenize: " + (ta.ok() ? tb.status().message() : ta.status().message());
+    return false;
+  }
+  const auto& x = ta.value();
+  const auto& y = tb.value();
+  for (size_t i = 0; i < x.size() && i < y.size(); ++i) {
+    const bool same = x[i].kind == y[i].kind && x[i].national == y[i].national &&
+                      (x[i].kind == TokenKind::kIdentifier ? EqualsIgnoreCase(x[i].text, y[i].text)
+                                                           : x[i].text == y[i].text);
+    if (!same) {
+      *diff = "token " + std::to_string(i) + ": '" + x[i].text + "' at " + std::to_string(x[i].offset) + " vs '" +
+              y[i].text + "' at " + std::to_string(y[i].offset) + "\n  " + a.substr(x[i].offset, 60) + "\n  " +
+              b.substr(y[i].offset, 60);
+      return false;
+    }
+  }
+  if (x.size() != y.size()) {
+    *diff = "token counts " + std::to_string(x.size()) + " vs " + std::to_string(y.size());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace trelix::sql::testing
