@@ -598,6 +598,8 @@ int CompareForSort(const Variant& a, const Variant& b, FieldClass cls) {
     }
     return CompareIgnoreCase(a.string(), b.string());
   }
+  // False sorts before True, as a bit column does (True is -1 here).
+  if (a.type() == VarType::kBoolean && b.type() == VarType::kBoolean) return Three(a.boolean(), b.boolean());
   if (IsIntegerType(a.type()) && IsIntegerType(b.type())) return Three(a.integer(), b.integer());
   if (a.type() == VarType::kCurrency && b.type() == VarType::kCurrency) {
     return Three(a.currency().scaled, b.currency().scaled);

@@ -1,0 +1,383 @@
+// Filter, Sort and Find: the criteria grammar, comparison semantics, errors
+// and what each does to the cursor.
+
+#include <random>
+
+#include "test_data.h"
+
+namespace trelix {
+namespace {
+
+using testing_rs::ErrorOf;
+using testing_rs::People;
+using testing_rs::VisibleIds;
+using ::testing::ElementsAreArray;
+
+struct FilterCase {
+  const char* criteria;
+  std::vector<int> ids;
+};
+
+class FilterTest : public ::testing::TestWithParam<FilterCase> {};
+
+TEST_P(FilterTest, SelectsRows) {
+  auto rs = People();
+  rs->SetFilter(Variant(GetParam().criteria));
+  EXPECT_EQ(rs->RecordCount(), static_cast<int32_t>(GetParam().ids.size()));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray(GetParam().ids)) << GetParam().criteria;
+}
+
+// The same criteria through the indexes: optimizing any field never changes
+// which rows a filter selects.
+TEST_P(FilterTest, SameRowsWithEveryFieldOptimized) {
+  auto rs = People();
+  for (int f = 0; f < rs->FieldCount(); ++f) rs->SetOptimize(rs->Field(f).name, true);
+  rs->SetFilter(Variant(GetParam().criteria));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray(GetParam().ids)) << GetParam().criteria;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Grammar, FilterTest,
+    ::testing::Values(
+        FilterCase{"id = 3", {3}}, FilterCase{"id=3", {3}}, FilterCase{"  id = 2  ", {2}},
+        FilterCase{"id <> 3", {1, 2, 4, 5, 6}}, FilterCase{"id < 3", {1, 2}}, FilterCase{"id <= 3", {1, 2, 3}},
+        FilterCase{"id > 4", {5, 6}}, FilterCase{"id >= 5", {5, 6}}, FilterCase{"id = '4'", {4}},
+        FilterCase{"id = 3.5", {}}, FilterCase{"id < 2.5", {1, 2}}, FilterCase{"id = -1", {}},
+        // Texts ignore case, Unicode-aware (full folding: ß is ss).
+        FilterCase{"name = 'alpha'", {1, 5}}, FilterCase{"name = 'ärger'", {4}},
+        FilterCase{"name = 'STRASSE'", {6}}, FilterCase{"name > 'beta'", {3, 4, 6}},
+        FilterCase{"note = 'O''Malley'", {3}}, FilterCase{"note = #O'Malley#", {3}},
+        FilterCase{"name LIKE 'al*'", {1, 5}}, FilterCase{"name like 'AL%'", {1, 5}},
+        FilterCase{"name LIKE '%RAY%'", {3}}, FilterCase{"name LIKE '*ä*'", {4}}, FilterCase{"name LIKE 'beta'", {2}},
+        FilterCase{"name LIKE '*'", {1, 2, 3, 4, 5, 6}}, FilterCase{"note LIKE '*'", {1, 3, 4, 5, 6}},
+        // Null: only the Null tests match it.
+        FilterCase{"note = Null", {2}}, FilterCase{"note <> NULL", {1, 3, 4, 5, 6}},
+        FilterCase{"note <> 'x'", {3, 4, 5, 6}}, FilterCase{"price > 10", {1, 2}},
+        FilterCase{"price = '20'", {2}}, FilterCase{"price = $20.00", {2}}, FilterCase{"price < 0", {6}},
+        FilterCase{"price = 10.5", {1}}, FilterCase{"qty = 1.5E0", {1}}, FilterCase{"qty < 0", {3}},
+        FilterCase{"qty = 325e-2", {5}},
+        FilterCase{"when = #1/15/2024#", {1, 5}}, FilterCase{"when > '2024-01-01'", {1, 3, 5}},
+        FilterCase{"when = #2024-06-01 12:30:00#", {3}}, FilterCase{"when = #6/1/2024 12:30:00 PM#", {3}},
+        FilterCase{"when = Null", {4}}, FilterCase{"flag = True", {1, 3, 5}}, FilterCase{"flag = 0", {2, 4, 6}},
+        FilterCase{"flag = -1", {1, 3, 5}},
+        // AND, OR, groups: an OR of AND-groups; AND binds tighter.
+        FilterCase{"id = 1 AND name = 'alpha'", {1}}, FilterCase{"id = 1 OR id = 2", {1, 2}},
+        FilterCase{"id = 1 or id = 2", {1, 2}}, FilterCase{"(id = 1 AND flag = true) OR (id = 2)", {1, 2}},
+        FilterCase{"id = 1 OR id = 2 AND flag = true", {1}}, FilterCase{"id = 2 AND flag = false OR id = 6", {2, 6}},
+        FilterCase{"(id=1) AND (flag=true)", {1}}, FilterCase{"((id = 1))", {1}},
+        FilterCase{"(id = 1 OR id = 2) OR id = 3", {1, 2, 3}}, FilterCase{"[name] = 'beta'", {2}},
+        FilterCase{" id <>3 AND id <>4", {1, 2, 5, 6}},
+        FilterCase{"(id = 1 AND flag = true)  OR (id = 2 AND name = 'BETA')", {1, 2}},
+        FilterCase{"(name = 'alpha' AND id = 5) OR (name = 'alpha' AND id = 1)", {1, 5}}));
+
+struct ErrorCase {
+  const char* criteria;
+  int32_t number;
+};
+
+class FilterErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+
+// A rejected criteria raises and leaves filter, rows and position as they were.
+TEST_P(FilterErrorTest, RaisesAndKeepsState) {
+  auto rs = People();
+  rs->SetFilter(Variant("id > 2"));
+  rs->MoveNext();
+  EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant(GetParam().criteria)); }), GetParam().number) << GetParam().criteria;
+  EXPECT_EQ(rs->Filter().string(), "id > 2");
+  EXPECT_EQ(rs->RecordCount(), 4);
+  EXPECT_EQ(rs->Value("id").integer(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, FilterErrorTest,
+    ::testing::Values(ErrorCase{"id = ", 3001}, ErrorCase{"id", 3001}, ErrorCase{"= 3", 3001},
+                      ErrorCase{"(id = 1 OR id = 2) AND flag = true", 3001},
+                      ErrorCase{"flag = true AND (id = 1 OR id = 2)", 3001}, ErrorCase{"nosuch = 1", 3265},
+                      ErrorCase{"id = 1 AND nosuch = 1", 3265}, ErrorCase{"name LIKE '*pha'", 3001},
+                      ErrorCase{"name LIKE 'a*a'", 3001}, ErrorCase{"id = 'abc'", 3001}, ErrorCase{"id > Null", 3001},
+                      ErrorCase{"name = 'open", 3001}, ErrorCase{"id = 1 AND", 3001}, ErrorCase{"id = 1 OR", 3001},
+                      ErrorCase{"(id = 1", 3001}, ErrorCase{"id = 1)", 3001}, ErrorCase{"id == 1", 3001},
+                      ErrorCase{"name = abc", 3001}, ErrorCase{"id LIKE '1*'", 3001}, ErrorCase{"id = 1 id = 2", 3001},
+                      ErrorCase{"when = #13/45/2024#", 3001}, ErrorCase{"[name = 'x'", 3001},
+                      ErrorCase{"id = 1 AND AND id = 2", 3001}, ErrorCase{"note = #x", 3001}));
+
+TEST(FilterState, DeepNestingIsRefusedNotACrash) {
+  auto rs = People();
+  std::string deep = std::string(100000, '(') + "id = 1" + std::string(100000, ')');
+  EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant(deep)); }), 3001);
+  std::string ok = std::string(20, '(') + "id = 1" + std::string(20, ')');
+  rs->SetFilter(Variant(ok));
+  EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+TEST(FilterState, ReadsBackAsSetAndClearsToZero) {
+  auto rs = People();
+  EXPECT_EQ(rs->Filter(), Variant(int32_t{0}));
+  rs->SetFilter(Variant("id <>12  AND id <>15 "));
+  EXPECT_EQ(rs->Filter().string(), "id <>12  AND id <>15 ");
+  rs->SetFilter(Variant(""));
+  EXPECT_EQ(rs->Filter(), Variant(int32_t{0}));
+  EXPECT_EQ(rs->RecordCount(), 6);
+  rs->SetFilter(Variant("id = 2"));
+  rs->SetFilter(Variant(int16_t{0}));
+  EXPECT_EQ(rs->Filter(), Variant(int32_t{0}));
+  EXPECT_EQ(rs->RecordCount(), 6);
+  EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant()); }), 3001);  // Empty is not a filter
+  EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant(int32_t{7})); }), 3001);
+}
+
+TEST(FilterState, SettingMovesToFirstVisibleRowAndEmptyResultIsBofAndEof) {
+  auto rs = People();
+  rs->MoveLast();
+  rs->SetFilter(Variant("flag = false"));
+  EXPECT_EQ(rs->Value("id").integer(), 2);
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  rs->SetFilter(Variant("id > 100"));
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_TRUE(rs->IsBOF());
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
+  rs->SetFilter(Variant(int32_t{0}));
+  EXPECT_EQ(rs->Value("id").integer(), 1);
+}
+
+TEST(FilterState, RowsAddedOrDeletedUnderAFilter) {
+  auto rs = People();
+  rs->SetFilter(Variant("flag = true"));  // 1, 3, 5
+  rs->AddNew();                           // visible until the filter is set again
+  rs->SetValue("id", Variant(int32_t{7}));
+  rs->SetValue("flag", Variant(false));
+  rs->UpdateBatch();
+  EXPECT_EQ(rs->RecordCount(), 4);
+  rs->MoveFirst();
+  rs->MoveNext();
+  rs->Delete(1);  // row 3
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value("id").integer(), 5);
+  rs->SetFilter(Variant("flag = true"));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({1, 5}));
+  rs->SetFilter(Variant(int32_t{0}));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({1, 2, 4, 5, 6, 7}));
+}
+
+TEST(FilterState, PendingRecordsGroup) {
+  auto rs = People();
+  rs->AddNew();
+  rs->SetValue("id", Variant(int32_t{9}));
+  rs->MoveFirst();
+  rs->SetValue("name", Variant("changed"));
+  rs->SetFilter(Variant(int32_t{1}));  // adFilterPendingRecords
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({1, 9}));
+  rs->UpdateBatch(3);
+  rs->SetFilter(Variant(int32_t{1}));
+  EXPECT_EQ(rs->RecordCount(), 0);
+}
+
+// --- Sort ------------------------------------------------------------------
+
+struct SortCase {
+  const char* sort;
+  std::vector<int> ids;
+};
+
+class SortTest : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(SortTest, OrdersRows) {
+  auto rs = People();
+  rs->MoveLast();
+  rs->SetSort(GetParam().sort);
+  EXPECT_EQ(rs->Sort(), GetParam().sort);
+  EXPECT_EQ(rs->AbsolutePosition(), 1);  // the first row of the new order is current
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray(GetParam().ids)) << GetParam().sort;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, SortTest,
+    ::testing::Values(
+        SortCase{"id DESC", {6, 5, 4, 3, 2, 1}}, SortCase{"id", {1, 2, 3, 4, 5, 6}},
+        // Equal keys keep their order (stable); texts compare folded, in code
+        // point order.
+        SortCase{"name", {1, 5, 2, 3, 6, 4}}, SortCase{"name DESC", {4, 6, 3, 2, 1, 5}},
+        SortCase{"name ASC, id DESC", {5, 1, 2, 3, 6, 4}},
+        // Null first ascending, last descending.
+        SortCase{"price", {5, 6, 4, 3, 1, 2}}, SortCase{"price desc", {2, 1, 3, 4, 6, 5}},
+        SortCase{"when, id desc", {4, 6, 2, 5, 1, 3}}, SortCase{"flag, qty DESC", {6, 2, 4, 5, 1, 3}},
+        SortCase{"[note] desc", {4, 1, 6, 3, 5, 2}}, SortCase{" qty , id ", {3, 4, 1, 2, 5, 6}},
+        SortCase{"", {1, 2, 3, 4, 5, 6}}));
+
+TEST(SortState, CombinesWithFilterInEitherOrder) {
+  auto rs = People();
+  rs->SetSort("qty DESC");
+  rs->SetFilter(Variant("flag = false"));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({6, 2, 4}));
+  rs->SetSort("");
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({2, 4, 6}));
+  rs->SetOptimize("flag", true);
+  rs->SetSort("qty");
+  rs->SetFilter(Variant("flag = true"));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({3, 1, 5}));
+}
+
+TEST(SortState, FollowsValueChanges) {
+  auto rs = People();
+  rs->SetSort("qty");
+  rs->MoveFirst();  // id 3 (qty -1)
+  rs->SetValue("qty", Variant(100.0));
+  rs->SetSort("qty");
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({4, 1, 2, 5, 6, 3}));
+}
+
+TEST(SortState, Errors) {
+  auto rs = People();
+  rs->SetSort("id DESC");
+  EXPECT_EQ(ErrorOf([&] { rs->SetSort("nosuch"); }), 3265);
+  EXPECT_EQ(ErrorOf([&] { rs->SetSort("id DOWN"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs->SetSort("id,,name"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs->SetSort("[id"); }), 3001);
+  EXPECT_EQ(rs->Sort(), "id DESC");
+  EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({6, 5, 4, 3, 2, 1}));
+}
+
+// --- Find ------------------------------------------------------------------
+
+TEST(Find, ForwardWithSkipUntilEof) {
+  auto rs = People();
+  rs->Find("name = 'ALPHA'");
+  EXPECT_EQ(rs->Value("id").integer(), 1);
+  rs->Find("name = 'ALPHA'");  // skip 0: the current row itself is tested
+  EXPECT_EQ(rs->Value("id").integer(), 1);
+  rs->Find("name = 'ALPHA'", 1);
+  EXPECT_EQ(rs->Value("id").integer(), 5);
+  rs->Find("name = 'ALPHA'", 1);
+  EXPECT_TRUE(rs->IsEOF());
+  rs->Find("name = 'ALPHA'");  // at EOF nothing is found, and it is no error
+  EXPECT_TRUE(rs->IsEOF());
+}
+
+TEST(Find, BackwardUntilBof) {
+  auto rs = People();
+  rs->MoveLast();
+  rs->Find("flag = true", 0, -1);
+  EXPECT_EQ(rs->Value("id").integer(), 5);
+  rs->Find("flag = true", 1, -1);
+  EXPECT_EQ(rs->Value("id").integer(), 3);
+  rs->Find("id = 6", 1, -1);
+  EXPECT_TRUE(rs->IsBOF());
+  EXPECT_FALSE(rs->IsEOF());
+}
+
+TEST(Find, SeesTheViewAndItsOrder) {
+  auto rs = People();
+  rs->SetSort("qty DESC");
+  rs->Find("note <> Null");
+  EXPECT_EQ(rs->Value("id").integer(), 6);
+  rs->SetFilter(Variant("id < 3"));
+  rs->Find("id = 6");
+  EXPECT_TRUE(rs->IsEOF());
+  rs->SetFilter(Variant("id > 100"));
+  rs->Find("id = 1");  // an empty view: EOF, no error
+  EXPECT_TRUE(rs->IsEOF());
+}
+
+TEST(Find, Errors) {
+  auto rs = People();
+  rs->MoveNext();
+  EXPECT_EQ(ErrorOf([&] { rs->Find("id = 1 AND id = 2"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs->Find("id = 1 OR id = 2"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs->Find("nosuch = 1"); }), 3265);
+  EXPECT_EQ(ErrorOf([&] { rs->Find("name LIKE '*x'"); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs->Find("id = 1", 0, 2); }), 3001);
+  EXPECT_EQ(rs->Value("id").integer(), 2);  // unmoved
+}
+
+// --- Indexes against scans ----------------------------------------------------
+
+// Many rows, repeated values, edits and deletes: every filter and find gives
+// the same rows with and without the indexes.
+TEST(Optimize, IndexedAndScannedResultsAgree) {
+  auto build = [](bool optimize) {
+    auto rs = std::make_shared<Recordset>();
+    rs->AppendField("schema_id", DataType::kInteger);
+    rs->AppendField("option_id", DataType::kSmallInt);
+    rs->AppendField("data_value", DataType::kVarWChar, 20);
+    rs->AppendField("price", DataType::kDouble);
+    rs->Open();
+    std::mt19937 rng(7);
+    const char* values[] = {"-", "Yes", "yes", "NO", "12.5", "Ä", "ä"};
+    for (int i = 0; i < 500; ++i) {
+      rs->AppendRow({Variant(int32_t(rng() % 20)), Variant(int16_t(rng() % 4)),
+                     rng() % 11 == 0 ? Variant::Null() : Variant(values[rng() % 7]), Variant(double(rng() % 50))});
+    }
+    if (optimize) {
+      rs->SetOptimize("schema_id", true);
+      rs->SetOptimize("option_id", true);
+      rs->SetOptimize("data_value", true);
+    }
+    // Edits after the index exists must reach it.
+    rs->MoveFirst();
+    for (int i = 0; i < 60; ++i) {
+      rs->SetValue("schema_id", Variant(int32_t{3}));
+      rs->SetValue("data_value", Variant("YES"));
+      rs->MoveNext();
+      rs->MoveNext();
+      rs->Delete(1);
+      rs->MoveNext();
+    }
+    return rs;
+  };
+  auto plain = build(false);
+  auto indexed = build(true);
+  ASSERT_TRUE(indexed->Optimize("data_value"));
+  ASSERT_FALSE(plain->Optimize("data_value"));
+  const char* filters[] = {"schema_id=3", "schema_id=3 AND data_value='yes'", "data_value='ä'",
+                           "(schema_id=5 AND option_id=1) OR (schema_id=7 AND option_id=0)",
+                           "schema_id=3 OR data_value='-'", "data_value='nothing'", "option_id=2 AND price<10"};
+  for (const char* sort : {"", "price DESC", "data_value, option_id DESC"}) {
+    for (const char* f : filters) {
+      plain->SetSort(sort);
+      indexed->SetSort(sort);
+      plain->SetFilter(Variant(f));
+      indexed->SetFilter(Variant(f));
+      ASSERT_EQ(plain->RecordCount(), indexed->RecordCount()) << f << " / " << sort;
+      for (int32_t p = 0; p < plain->RecordCount(); ++p) {
+        for (int field = 0; field < 4; ++field) {
+          ASSERT_EQ(plain->ValueAt(p, field), indexed->ValueAt(p, field)) << f << " / " << sort;
+        }
+      }
+      // Find walks from the first row to EOF, one hit at a time.
+      plain->SetFilter(Variant(int32_t{0}));
+      indexed->SetFilter(Variant(int32_t{0}));
+      for (const char* term : {"data_value='yes'", "schema_id=3", "option_id=0"}) {
+        plain->MoveFirst();
+        indexed->MoveFirst();
+        for (int hops = 0; hops < 1000 && !plain->IsEOF(); ++hops) {
+          plain->Find(term, 1);
+          indexed->Find(term, 1);
+          ASSERT_EQ(plain->AbsolutePosition(), indexed->AbsolutePosition()) << term << " / " << sort;
+        }
+        ASSERT_TRUE(indexed->IsEOF());
+        plain->MoveLast();
+        indexed->MoveLast();
+        plain->Find(term, 0, -1);
+        indexed->Find(term, 0, -1);
+        ASSERT_EQ(plain->AbsolutePosition(), indexed->AbsolutePosition()) << term << " backward";
+      }
+    }
+  }
+}
+
+TEST(Optimize, PropertyReadsBackAndRefusesUnknownFields) {
+  auto rs = People();
+  EXPECT_FALSE(rs->Optimize("name"));
+  rs->SetOptimize("NAME", true);
+  EXPECT_TRUE(rs->Optimize("name"));
+  rs->SetOptimize("name", false);
+  EXPECT_FALSE(rs->Optimize("name"));
+  EXPECT_EQ(ErrorOf([&] { rs->SetOptimize("nosuch", true); }), 3265);
+}
+
+}  // namespace
+}  // namespace trelix

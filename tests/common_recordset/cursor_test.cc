@@ -1,0 +1,271 @@
+// Fields, Open/Close, navigation, values and their conversion, editing,
+// Clone and late binding.
+
+#include <cmath>
+
+#include "common/stream.h"
+#include "test_data.h"
+
+namespace trelix {
+namespace {
+
+using testing_rs::ErrorOf;
+using testing_rs::People;
+using testing_rs::VisibleIds;
+using ::testing::ElementsAre;
+
+constexpr int32_t kMultipleStep = -2147217887;
+
+TEST(Fields, AppendRulesAndLookup) {
+  Recordset rs;
+  rs.AppendField("schema_id", DataType::kInteger);
+  rs.AppendField("Data_Value", DataType::kVarWChar, 50);
+  EXPECT_EQ(ErrorOf([&] { rs.AppendField("SCHEMA_ID", DataType::kBigInt); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { rs.AppendField("x", static_cast<DataType>(99)); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { rs.AppendField("x", DataType::kVarWChar, -1); }), 3001);
+  EXPECT_EQ(rs.FieldCount(), 2);
+  EXPECT_EQ(rs.FindField("data_value"), 1);
+  EXPECT_EQ(rs.FindField("nope"), -1);
+  EXPECT_EQ(ErrorOf([&] { rs.FieldIndex("nope"); }), 3265);
+  EXPECT_EQ(rs.Field(1).defined_size, 50);
+  rs.Open();
+  EXPECT_EQ(ErrorOf([&] { rs.AppendField("late", DataType::kInteger); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { rs.Open(); }), 3705);
+  rs.Close();
+  EXPECT_FALSE(rs.IsOpen());
+  EXPECT_EQ(rs.FieldCount(), 0);  // Close empties a fabricated recordset's fields
+  EXPECT_EQ(ErrorOf([&] { (void)rs.RecordCount(); }), 3704);
+  EXPECT_EQ(ErrorOf([&] { rs.Close(); }), 3704);
+}
+
+TEST(Navigation, EmptyRecordset) {
+  Recordset rs;
+  rs.AppendField("a", DataType::kInteger);
+  rs.Open();
+  EXPECT_TRUE(rs.IsBOF());
+  EXPECT_TRUE(rs.IsEOF());
+  EXPECT_EQ(rs.RecordCount(), 0);
+  for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious}) {
+    EXPECT_EQ(ErrorOf([&] { (rs.*move)(); }), 3021);
+  }
+  EXPECT_EQ(ErrorOf([&] { (void)rs.Value(0); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs.SetValue(0, Variant(int32_t{1})); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs.Delete(1); }), 3021);
+}
+
+TEST(Navigation, WalkBothWaysWithPositions) {
+  auto rs = People();
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  rs->MoveLast();
+  EXPECT_EQ(rs->AbsolutePosition(), 6);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_FALSE(rs->IsBOF());
+  EXPECT_EQ(rs->AbsolutePosition(), -3);
+  EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Value("id").integer(), 6);
+  rs->MoveFirst();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->IsBOF());
+  EXPECT_EQ(rs->AbsolutePosition(), -2);
+  EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), 3021);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value("ID").integer(), 1);
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value("nope"); }), 3265);
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value(7); }), 3265);
+}
+
+TEST(Editing, AddNewStartsEmptyAndCountsAtOnce) {
+  Recordset rs;
+  rs.AppendField("a", DataType::kInteger);
+  rs.AppendField("b", DataType::kVarWChar, 10);
+  rs.Open();
+  rs.AddNew();
+  EXPECT_FALSE(rs.IsEOF());
+  EXPECT_FALSE(rs.IsBOF());
+  EXPECT_EQ(rs.RecordCount(), 1);
+  EXPECT_TRUE(rs.Value("a").IsEmpty());
+  rs.SetValue("a", Variant(int32_t{5}));
+  rs.Update();
+  rs.AddNew();
+  rs.SetValue("b", Variant("x"));
+  rs.UpdateBatch(3);
+  EXPECT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(rs.AbsolutePosition(), 2);
+  rs.MoveFirst();
+  EXPECT_EQ(rs.Value("a"), Variant(int32_t{5}));
+  EXPECT_TRUE(rs.Value("b").IsEmpty());
+}
+
+TEST(Editing, DeleteKeepsDeletedRowCurrentUntilMove) {
+  auto rs = People();
+  rs->MoveNext();
+  rs->Delete(1);
+  EXPECT_EQ(rs->RecordCount(), 5);
+  EXPECT_FALSE(rs->IsEOF());
+  EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
+  EXPECT_EQ(ErrorOf([&] { rs->Delete(1); }), 3021);
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value("id").integer(), 3);
+  // Deleting the last row: EOF only once the cursor moves on.
+  rs->MoveLast();
+  rs->Delete(1);
+  EXPECT_FALSE(rs->IsEOF());
+  rs->MoveNext();
+  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(1, 3, 4, 5));
+  // The walk-and-delete loop that callers write.
+  for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+    if (rs->Value("flag").boolean()) rs->Delete(1);
+  }
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(4));
+  EXPECT_EQ(ErrorOf([&] { rs->Delete(3); }), 3001);
+}
+
+struct ConversionCase {
+  DataType type;
+  int32_t size;
+  Variant input;
+  Variant stored;       // expected when error == 0
+  int32_t error;
+};
+
+class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
+
+TEST_P(ConversionTest, ConvertsToTheFieldType) {
+  const ConversionCase& c = GetParam();
+  Recordset rs;
+  rs.AppendField("f", c.type, c.size);
+  rs.Open();
+  rs.AddNew();
+  int32_t error = ErrorOf([&] { rs.SetValue("f", c.input); });
+  EXPECT_EQ(error, c.error);
+  if (c.error == 0) {
+    EXPECT_EQ(rs.Value("f"), c.stored);
+  } else {
+    EXPECT_TRUE(rs.Value("f").IsEmpty());  // a failed write leaves the value alone
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, ConversionTest,
+    ::testing::Values(
+        ConversionCase{DataType::kInteger, 0, Variant("42"), Variant(int32_t{42}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant(2.5), Variant(int32_t{2}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant(3.5), Variant(int32_t{4}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant(true), Variant(int32_t{-1}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant("abc"), Variant(), 13},
+        ConversionCase{DataType::kInteger, 0, Variant(3e9), Variant(), kMultipleStep},
+        ConversionCase{DataType::kSmallInt, 0, Variant(int32_t{40000}), Variant(), kMultipleStep},
+        ConversionCase{DataType::kSmallInt, 0, Variant(int32_t{-32768}), Variant(int16_t{-32768}), 0},
+        ConversionCase{DataType::kUnsignedTinyInt, 0, Variant(int32_t{255}), Variant(uint8_t{255}), 0},
+        ConversionCase{DataType::kUnsignedTinyInt, 0, Variant(int32_t{-1}), Variant(), kMultipleStep},
+        ConversionCase{DataType::kBigInt, 0, Variant(int64_t{1} << 40), Variant(int64_t{1} << 40), 0},
+        ConversionCase{DataType::kVarWChar, 5, Variant("abcde"), Variant("abcde"), 0},
+        ConversionCase{DataType::kVarWChar, 5, Variant("äöüßé"), Variant("äöüßé"), 0},
+        ConversionCase{DataType::kVarWChar, 5, Variant("abcdef"), Variant(), kMultipleStep},
+        ConversionCase{DataType::kVarWChar, 1, Variant("😀"), Variant(), kMultipleStep},  // two UTF-16 units
+        ConversionCase{DataType::kVarWChar, 10, Variant(int32_t{12}), Variant("12"), 0},
+        ConversionCase{DataType::kVarWChar, 10, Variant(1.5), Variant("1.5"), 0},
+        ConversionCase{DataType::kBSTR, 0, Variant(std::string(5000, 'x')), Variant(std::string(5000, 'x')), 0},
+        ConversionCase{DataType::kBoolean, 0, Variant("True"), Variant(true), 0},
+        ConversionCase{DataType::kBoolean, 0, Variant(int32_t{0}), Variant(false), 0},
+        ConversionCase{DataType::kBoolean, 0, Variant("maybe"), Variant(), 13},
+        ConversionCase{DataType::kCurrency, 0, Variant("1.23456"), Variant(Currency{12346}), 0},
+        ConversionCase{DataType::kCurrency, 0, Variant(-2.5), Variant(Currency{-25000}), 0},
+        ConversionCase{DataType::kDouble, 0, Variant("1.5"), Variant(1.5), 0},
+        ConversionCase{DataType::kSingle, 0, Variant(0.1), Variant(0.1f), 0},
+        ConversionCase{DataType::kDate, 0, Variant("2024-01-02"), Variant::Date(45293), 0},
+        ConversionCase{DataType::kDate, 0, Variant("1/2/2024 6:00 PM"), Variant::Date(45293.75), 0},
+        ConversionCase{DataType::kDBTimeStamp, 0, Variant("31/31/2024"), Variant(), 13},
+        ConversionCase{DataType::kChapter, 0, Variant("x"), Variant(), 13},
+        ConversionCase{DataType::kInteger, 0, Variant::Null(), Variant::Null(), 0},
+        ConversionCase{DataType::kVariant, 0, Variant(int16_t{3}), Variant(int16_t{3}), 0}));
+
+TEST(Editing, NullNeedsANullableField) {
+  Recordset rs;
+  rs.AppendField("strict", DataType::kInteger, 0, 0);
+  rs.AppendField("nullable", DataType::kInteger, 0, 0x20);
+  rs.Open();
+  rs.AddNew();
+  EXPECT_EQ(ErrorOf([&] { rs.SetValue("strict", Variant::Null()); }), kMultipleStep);
+  rs.SetValue("nullable", Variant::Null());
+  EXPECT_TRUE(rs.Value("nullable").IsNull());
+}
+
+TEST(Clone, CopiesVisibleRowsIndependently) {
+  auto rs = People();
+  rs->SetOptimize("name", true);
+  rs->SetFilter(Variant("flag = true"));
+  rs->SetSort("id DESC");
+  auto copy = rs->Clone();
+  EXPECT_EQ(copy->Filter(), Variant(int32_t{0}));
+  EXPECT_EQ(copy->Sort(), "");
+  EXPECT_TRUE(copy->Optimize("name"));
+  EXPECT_THAT(VisibleIds(*copy), ElementsAre(5, 3, 1));
+  copy->MoveFirst();
+  copy->SetValue("name", Variant("changed"));
+  EXPECT_EQ(rs->Value("name").string(), "alpha");
+  copy->SetFilter(Variant("name = 'CHANGED'"));
+  EXPECT_EQ(copy->RecordCount(), 1);
+}
+
+TEST(LateBinding, ScriptStyleAccess) {
+  auto rs = People();
+  std::vector<Variant> none;
+  auto get = [&](ObjectRef obj, const char* name, std::vector<Variant> args = {}) {
+    return obj->Invoke(name, InvokeKind::kPropertyGet, args);
+  };
+  // rs("name") is a Field whose default member is its value.
+  Variant field = get(rs, "", {Variant("name")});
+  ASSERT_TRUE(field.IsObject());
+  EXPECT_EQ(get(field.object(), "").string(), "Alpha");
+  EXPECT_EQ(get(field.object(), "Name").string(), "name");
+  EXPECT_EQ(get(field.object(), "Type").integer(), 202);
+  Variant fields = get(rs, "Fields");
+  EXPECT_EQ(get(fields.object(), "Count").integer(), 7);
+  EXPECT_EQ(get(get(fields.object(), "Item", {Variant(int32_t{0})}).object(), "Value").integer(), 1);
+  EXPECT_FALSE(get(rs, "EOF").boolean());
+  rs->Invoke("MoveNext", InvokeKind::kMethod, none);
+  EXPECT_EQ(rs->Value("id").integer(), 2);
+  std::vector<Variant> filter{Variant("id > 4")};
+  rs->Invoke("Filter", InvokeKind::kPropertyPut, filter);
+  EXPECT_EQ(get(rs, "RecordCount").integer(), 2);
+  EXPECT_EQ(get(rs, "filter").string(), "id > 4");
+  std::vector<Variant> put{Variant("name"), Variant("renamed")};
+  rs->Invoke("Fields", InvokeKind::kPropertyPut, put);
+  EXPECT_EQ(rs->Value("name").string(), "renamed");
+  Variant prop = get(get(rs, "", {Variant("name")}).object(), "Properties", {Variant("Optimize")});
+  std::vector<Variant> on{Variant(true)};
+  prop.object()->Invoke("Value", InvokeKind::kPropertyPut, on);
+  EXPECT_TRUE(rs->Optimize("name"));
+  std::vector<Variant> find{Variant("id = 6")};
+  rs->Invoke("Find", InvokeKind::kMethod, find);
+  EXPECT_EQ(rs->Value("id").integer(), 6);
+  auto stream = std::make_shared<Stream>();
+  std::vector<Variant> save{Variant(stream), Variant(int32_t{1})};
+  rs->Invoke("Save", InvokeKind::kMethod, save);
+  EXPECT_GT(stream->Size(), 0);
+  EXPECT_EQ(ErrorOf([&] { get(rs, "NoSuchMember"); }), 438);
+  EXPECT_EQ(ErrorOf([&] { rs->Invoke("MoveNext", InvokeKind::kPropertyPut, find); }), 438);
+}
+
+TEST(Stream, WriteReadAndPosition) {
+  Stream s;
+  s.WriteText("hello world");
+  EXPECT_EQ(s.Position(), 11);
+  s.SetPosition(6);
+  s.WriteText("there!");  // overwrites from the position, extends past the end
+  EXPECT_EQ(s.text(), "hello there!");
+  s.SetPosition(0);
+  EXPECT_EQ(s.ReadText(5), "hello");
+  EXPECT_EQ(s.ReadText(-1), " there!");
+  EXPECT_EQ(s.ReadText(-1), "");
+  EXPECT_EQ(ErrorOf([&] { s.SetPosition(13); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { s.SetPosition(-1); }), 3001);
+}
+
+}  // namespace
+}  // namespace trelix

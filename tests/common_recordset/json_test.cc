@@ -1,0 +1,69 @@
+// The JSON and table forms of a recordset.
+
+#include <nlohmann/json.hpp>
+
+#include "common/recordset_json.h"
+#include "test_data.h"
+
+namespace trelix {
+namespace {
+
+using testing_rs::People;
+
+TEST(Json, FieldsRowsAndValueKinds) {
+  auto rs = People();
+  rs->SetFilter(Variant("id = 1 OR id = 2"));
+  rs->MoveNext();
+  auto json = nlohmann::json::parse(RecordsetToJson(*rs));
+  ASSERT_EQ(json["fields"].size(), 7u);
+  EXPECT_EQ(json["fields"][0], nlohmann::json({{"name", "id"}, {"type", 3}, {"size", 0}}));
+  EXPECT_EQ(json["fields"][1], nlohmann::json({{"name", "name"}, {"type", 202}, {"size", 50}}));
+  ASSERT_EQ(json["rows"].size(), 2u);  // the visible rows only
+  const auto& first = json["rows"][0];
+  EXPECT_EQ(first["id"], 1);
+  EXPECT_EQ(first["name"], "Alpha");
+  EXPECT_EQ(first["price"], 10.5);
+  EXPECT_EQ(first["qty"], 1.5);
+  EXPECT_EQ(first["when"], "2024-01-15T00:00:00");
+  EXPECT_EQ(first["flag"], true);
+  EXPECT_TRUE(json["rows"][1]["note"].is_null());
+  EXPECT_EQ(json["rows"][1]["flag"], false);
+  // Keys keep the field order.
+  EXPECT_THAT(RecordsetToJson(*rs), ::testing::HasSubstr("\"rows\":[{\"id\":1,\"name\":\"Alpha\",\"price\":10.5,"));
+  // The cursor did not move.
+  EXPECT_EQ(rs->Value("id").integer(), 2);
+}
+
+TEST(Json, ChapterAsNestedRecordsetAndOddValues) {
+  auto child = std::make_shared<Recordset>();
+  child->AppendField("k", DataType::kSingle);
+  child->Open();
+  child->AppendRow({Variant(0.1f)});
+  Recordset rs;
+  rs.AppendField("kids", DataType::kChapter);
+  rs.AppendField("bytes", DataType::kBinary, 4);
+  rs.AppendField("bad", DataType::kBSTR);
+  rs.Open();
+  rs.AppendRow({Variant(child), Variant(std::string("\x01\xab", 2)), Variant(std::string("a\xff"))});
+  auto json = nlohmann::json::parse(RecordsetToJson(rs));
+  EXPECT_EQ(json["rows"][0]["kids"]["fields"][0]["type"], 4);
+  EXPECT_EQ(json["rows"][0]["kids"]["rows"][0]["k"], 0.1);  // a Single prints as its own shortest text
+  EXPECT_EQ(json["rows"][0]["bytes"], "01ab");
+  EXPECT_EQ(json["rows"][0]["bad"], "a\xef\xbf\xbd");  // invalid UTF-8 is replaced, not an exception
+}
+
+TEST(Table, FixedWidthColumns) {
+  auto rs = People();
+  rs->SetFilter(Variant("id <= 2"));
+  rs->MoveLast();
+  EXPECT_EQ(RecordsetToTable(*rs),
+            "id  name   price  qty  when        flag   note\n"
+            "--  -----  -----  ---  ----------  -----  ----\n"
+            "1   Alpha  10.5   1.5  1/15/2024   True   x\n"
+            "2   beta   20     2    12/31/2023  False  Null\n"
+            "(2 rows)\n");
+  EXPECT_EQ(rs->Value("id").integer(), 2);
+}
+
+}  // namespace
+}  // namespace trelix

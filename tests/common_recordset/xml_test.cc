@@ -1,0 +1,422 @@
+// XML persistence: round trips of every type, files written by the cursor
+// engine and by other writers, hierarchies, pending changes, malformed input.
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "common/recordset_fuzz.h"
+#include "common/stream.h"
+#include "test_data.h"
+
+namespace trelix {
+namespace {
+
+using testing_rs::ErrorOf;
+using testing_rs::People;
+using testing_rs::VisibleIds;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr int32_t kBadXml = -2147467259;
+
+std::string ReadSample(const std::string& name) {
+  std::ifstream in("/work/shared/reference/ado-samples/" + name, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+struct TypedValue {
+  DataType type;
+  int32_t size;
+  std::vector<Variant> values;  // one per row; the last row holds Null everywhere
+};
+
+std::vector<TypedValue> EveryType() {
+  const std::string tricky = "O'Neil & \"Sons\" <b>\t\r\n\x01 ünï©ødé 😀";
+  return {
+      {DataType::kSmallInt, 0, {Variant(int16_t{-32768}), Variant(int16_t{32767})}},
+      {DataType::kInteger, 0, {Variant(int32_t{INT32_MIN}), Variant(int32_t{7})}},
+      {DataType::kSingle, 0, {Variant(0.1f), Variant(-3.4e38f)}},
+      {DataType::kDouble, 0, {Variant(3.141592653589793), Variant(1e-300)}},
+      {DataType::kCurrency, 0, {Variant(Currency{INT64_MIN}), Variant(Currency{26352300})}},
+      {DataType::kDate, 0, {Variant::Date(45444 + 45000.0 / 86400.0), Variant::Date(-1.25)}},
+      {DataType::kBSTR, 0, {Variant(tricky), Variant("")}},
+      {DataType::kBoolean, 0, {Variant(true), Variant(false)}},
+      {DataType::kDecimal, 0, {Variant::Decimal(12345.678), Variant::Decimal(-0.5)}},
+      {DataType::kUnsignedTinyInt, 0, {Variant(uint8_t{255}), Variant(uint8_t{0})}},
+      {DataType::kBigInt, 0, {Variant(int64_t{INT64_MAX}), Variant(int64_t{-1})}},
+      {DataType::kGUID, 0, {Variant("{6B29FC40-CA47-1067-B31D-00DD010662DA}"), Variant("{00000000-0000-0000-0000-000000000000}")}},
+      {DataType::kBinary, 8, {Variant(std::string("\x00\xff\x10 a", 5)), Variant(std::string())}},
+      {DataType::kChar, 10, {Variant("fixed"), Variant(" ")}},
+      {DataType::kNumeric, 0, {Variant::Decimal(99999.99), Variant::Decimal(0)}},
+      {DataType::kDBTimeStamp, 0, {Variant::Date(2958465 + 86399.0 / 86400.0), Variant::Date(-657434)}},
+      {DataType::kVarChar, 50, {Variant("plain"), Variant("a'b")}},
+      {DataType::kLongVarChar, 0, {Variant(std::string(10000, 'L')), Variant("x")}},
+      {DataType::kVarWChar, 60, {Variant(tricky), Variant("\xe2\x80\x8b")}},
+      {DataType::kLongVarWChar, 0, {Variant(tricky + tricky), Variant("")}},
+  };
+}
+
+TEST(XmlRoundTrip, EveryTypeWithNulls) {
+  auto rs = std::make_shared<Recordset>();
+  const auto types = EveryType();
+  for (size_t i = 0; i < types.size(); ++i) {
+    rs->AppendField("f" + std::to_string(static_cast<int>(types[i].type)), types[i].type, types[i].size);
+  }
+  rs->Open();
+  for (size_t row = 0; row < 3; ++row) {
+    rs->AddNew();
+    for (size_t i = 0; i < types.size(); ++i) {
+      rs->SetValue(static_cast<int>(i), row < 2 ? types[i].values[row] : Variant::Null());
+    }
+  }
+  rs->UpdateBatch(3);
+  const std::string xml = rs->SaveXml();
+  auto back = Recordset::LoadXml(xml);
+  ASSERT_EQ(back->FieldCount(), rs->FieldCount());
+  ASSERT_EQ(back->RecordCount(), 3);
+  for (int f = 0; f < rs->FieldCount(); ++f) {
+    EXPECT_EQ(back->Field(f).name, rs->Field(f).name);
+    EXPECT_EQ(back->Field(f).type, rs->Field(f).type) << rs->Field(f).name;
+    EXPECT_EQ(back->Field(f).defined_size, rs->Field(f).defined_size) << rs->Field(f).name;
+    for (int32_t row = 0; row < 3; ++row) {
+      EXPECT_EQ(back->ValueAt(row, f), rs->ValueAt(row, f)) << rs->Field(f).name << " row " << row;
+    }
+  }
+  // Empty text is not Null: it is written as an empty attribute.
+  EXPECT_THAT(xml, HasSubstr("f8=''"));
+  EXPECT_EQ(back->SaveXml(), xml);
+}
+
+TEST(XmlRoundTrip, LayoutOfAFabricatedRecordset) {
+  Recordset rs;
+  rs.AppendField("row_id", DataType::kInteger);
+  rs.AppendField("description", DataType::kVarWChar, 50);
+  rs.Open();
+  rs.AddNew();
+  rs.SetValue("row_id", Variant(int32_t{1}));
+  rs.UpdateBatch();
+  EXPECT_EQ(rs.SaveXml(),
+            "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
+            "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
+            "\txmlns:rs='urn:schemas-microsoft-com:rowset'\n"
+            "\txmlns:z='#RowsetSchema'>\n"
+            "<s:Schema id='RowsetSchema'>\n"
+            "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\n"
+            "\t\t<s:AttributeType name='row_id' rs:number='1' rs:nullable='true' rs:maydefer='true' rs:write='true'>\n"
+            "\t\t\t<s:datatype dt:type='int' dt:maxLength='4' rs:precision='0' rs:fixedlength='true'/>\n"
+            "\t\t</s:AttributeType>\n"
+            "\t\t<s:AttributeType name='description' rs:number='2' rs:nullable='true' rs:maydefer='true' "
+            "rs:write='true'>\n"
+            "\t\t\t<s:datatype dt:type='string' dt:maxLength='50' rs:precision='0'/>\n"
+            "\t\t</s:AttributeType>\n"
+            "\t\t<s:extends type='rs:rowbase'/>\n"
+            "\t</s:ElementType>\n"
+            "</s:Schema>\n"
+            "<rs:data>\n"
+            "\t<z:row row_id='1'/>\n"
+            "</rs:data>\n"
+            "</xml>");
+}
+
+TEST(XmlRoundTrip, NamesThatNeedAnAlias) {
+  Recordset rs;
+  for (const char* name : {"Città", "two words", "COUNT(*)", "c1", "xmlish", "ok_name"}) {
+    rs.AppendField(name, DataType::kVarWChar, 20);
+  }
+  rs.Open();
+  rs.AddNew();
+  for (int f = 0; f < rs.FieldCount(); ++f) rs.SetValue(f, Variant("v" + std::to_string(f)));
+  rs.UpdateBatch();
+  std::string xml = rs.SaveXml();
+  EXPECT_THAT(xml, HasSubstr("name='c0' rs:name='Città'"));
+  EXPECT_THAT(xml, HasSubstr("name='ok_name' rs:number='6'"));
+  auto back = Recordset::LoadXml(xml);
+  for (int f = 0; f < rs.FieldCount(); ++f) {
+    EXPECT_EQ(back->Field(f).name, rs.Field(f).name);
+    EXPECT_EQ(back->ValueAt(0, f), rs.ValueAt(0, f)) << rs.Field(f).name;
+  }
+}
+
+TEST(XmlRoundTrip, SavesTheViewAndMovesToItsFirstRow) {
+  auto rs = People();
+  rs->SetFilter(Variant("flag = false"));
+  rs->SetSort("qty DESC");
+  rs->MoveLast();
+  Stream stream;
+  rs->Save(stream, 1);
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  EXPECT_EQ(rs->Filter().string(), "flag = false");  // Save changes neither filter nor sort
+  rs->Close();
+  // Reopened straight from the stream, whose position is at its end.
+  rs->Open(stream);
+  EXPECT_EQ(rs->Filter(), Variant(int32_t{0}));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(6, 2, 4));
+  EXPECT_EQ(ErrorOf([&] { rs->Open(stream); }), 3705);
+  EXPECT_EQ(ErrorOf([&] { rs->Save(stream, 0); }), 3001);
+  Recordset closed;
+  EXPECT_EQ(ErrorOf([&] { closed.Save(stream, 1); }), 3704);
+}
+
+TEST(XmlRoundTrip, PendingChangesSurvive) {
+  auto rs = People();
+  rs->MoveFirst();
+  rs->SetValue("note", Variant::Null());  // a change to Null must not read as "unchanged"
+  rs->SetValue("qty", Variant(99.0));
+  rs->MoveNext();
+  rs->Delete(1);
+  rs->AddNew();
+  rs->SetValue("id", Variant(int32_t{7}));
+  std::string xml = rs->SaveXml();
+  EXPECT_THAT(xml, HasSubstr("<rs:update>"));
+  EXPECT_THAT(xml, HasSubstr("rs:forcenull='note'"));
+  EXPECT_THAT(xml, HasSubstr("<rs:insert>"));
+  EXPECT_THAT(xml, HasSubstr("<rs:delete>"));
+  auto back = Recordset::LoadXml(xml);
+  EXPECT_THAT(VisibleIds(*back), ElementsAre(1, 3, 4, 5, 6, 7));
+  back->MoveFirst();
+  EXPECT_TRUE(back->Value("note").IsNull());
+  EXPECT_EQ(back->Value("qty"), Variant(99.0));
+  back->SetFilter(Variant(int32_t{1}));  // pending: the update and the insert
+  EXPECT_THAT(VisibleIds(*back), ElementsAre(1, 7));
+  back->UpdateBatch(3);
+  const std::string accepted = back->SaveXml();
+  for (const char* section : {"<rs:update", "<rs:insert", "<rs:delete"}) {
+    EXPECT_THAT(accepted, ::testing::Not(HasSubstr(section)));
+  }
+}
+
+TEST(XmlSamples, ShippersFromTheDocumentation) {
+  auto rs = Recordset::LoadXml(ReadSample("02_doc_shippers_flat.xml"));
+  ASSERT_EQ(rs->FieldCount(), 3);
+  EXPECT_EQ(rs->Field(0).name, "ShipperID");
+  EXPECT_EQ(rs->Field(0).type, DataType::kInteger);
+  EXPECT_FALSE(rs->Field(0).nullable);
+  EXPECT_EQ(rs->Field(0).attributes & 0x8000, 0x8000);  // key column
+  EXPECT_EQ(rs->Field(1).type, DataType::kVarWChar);
+  EXPECT_EQ(rs->Field(1).defined_size, 40);
+  EXPECT_THAT(VisibleIds(*rs, "ShipperID"), ElementsAre(1, 2, 3));
+  rs->MoveLast();
+  EXPECT_EQ(rs->Value("CompanyName").string(), "Federal Shipping");
+  EXPECT_EQ(rs->Value("Phone").string(), "(503) 555-9931");
+}
+
+TEST(XmlSamples, AliasedFabricatedColumn) {
+  auto rs = Recordset::LoadXml(ReadSample("05_doc_fabricated_alias_c1_rsname.xml"));
+  ASSERT_EQ(rs->FieldCount(), 1);
+  EXPECT_EQ(rs->Field(0).name, "Cities");
+  EXPECT_EQ(rs->Field(0).defined_size, 255);
+  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->Value("Cities").string(), "Seattle");
+  rs->SetFilter(Variant("Cities = 'REDMOND'"));
+  EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+// Shapes that other writers produce: other prefixes, double quotes, types on
+// the AttributeType, types and attributes never written here, hidden
+// columns, synonyms, no type at all, a chapter column.
+TEST(XmlSamples, ForeignShapesAndTypes) {
+  const char* xml = R"(<?xml version="1.0"?>
+<root xmlns:a="uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882" xmlns:b="uuid:C2F41010-65B3-11d1-A29F-00AA00C14882"
+      xmlns:r="urn:schemas-microsoft-com:rowset" xmlns:q="#RowsetSchema">
+  <a:Schema id="RowsetSchema">
+    <a:ElementType name="row" content="eltOnly" r:CommandTimeout="30" r:ReshapeName="DSRowset1">
+      <a:AttributeType name="u2" r:number="1" b:type="ui2"/>
+      <a:AttributeType name="i4" r:number="2"><a:datatype b:type="i4"/></a:AttributeType>
+      <a:AttributeType name="r8" r:number="3"><a:datatype b:type="r8" r:maybenull="false"/></a:AttributeType>
+      <a:AttributeType name="b64" r:number="4"><a:datatype b:type="bin.base64" b:maxLength="10"/></a:AttributeType>
+      <a:AttributeType name="tz" r:number="5"><a:datatype b:type="dateTime.tz"/></a:AttributeType>
+      <a:AttributeType name="odd" r:number="6"><a:datatype b:type="something.new"/></a:AttributeType>
+      <a:AttributeType name="untyped" r:number="7"/>
+      <a:AttributeType name="ROWID" r:number="8" r:hidden="true"><a:datatype b:type="string"/></a:AttributeType>
+      <a:AttributeType name="money" r:number="9"><a:datatype b:type="number" r:dbtype="currency"/></a:AttributeType>
+      <a:AttributeType name="vn" r:number="10"><a:datatype b:type="number" r:dbtype="varnumeric" r:scale="255" r:precision="38"/></a:AttributeType>
+      <a:ElementType name="kids" r:number="11" content="eltOnly" r:relation="010000000100000000000000">
+        <a:AttributeType name="k" r:number="1"><a:datatype b:type="int"/></a:AttributeType>
+        <a:extends type="r:rowbase"/>
+      </a:ElementType>
+      <a:extends type="r:rowbase"/>
+    </a:ElementType>
+  </a:Schema>
+  <r:data>
+    <q:row u2="65535" i4="-4" r8="1E+300" b64="AP8Q" tz="2024-03-04T05:06:07.5Z" odd="?" untyped="text"
+           ROWID="AAA" money="2635.23" vn="1.5" unknown="ignored">
+      <kids k="1"/><kids k="2"/><other/>
+    </q:row>
+    <q:row/>
+    <something_else/>
+  </r:data>
+</root>)";
+  auto rs = Recordset::LoadXml(xml);
+  ASSERT_EQ(rs->FieldCount(), 10);  // the hidden column is left out
+  EXPECT_EQ(rs->Field(0).type, DataType::kInteger);
+  EXPECT_EQ(rs->Field(2).type, DataType::kDouble);
+  EXPECT_FALSE(rs->Field(2).nullable);
+  EXPECT_EQ(rs->Field(3).type, DataType::kBinary);
+  EXPECT_EQ(rs->Field(4).type, DataType::kDBTimeStamp);
+  EXPECT_EQ(rs->Field(5).type, DataType::kVarWChar);
+  EXPECT_EQ(rs->Field(6).type, DataType::kVarWChar);
+  EXPECT_EQ(rs->Field(7).type, DataType::kCurrency);
+  EXPECT_EQ(rs->Field(8).type, DataType::kNumeric);
+  EXPECT_EQ(rs->Field(8).precision, 38);
+  EXPECT_EQ(rs->Field(9).type, DataType::kChapter);
+  ASSERT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->Value("u2"), Variant(int32_t{65535}));
+  EXPECT_EQ(rs->Value("i4"), Variant(int32_t{-4}));
+  EXPECT_EQ(rs->Value("r8"), Variant(1e300));
+  EXPECT_EQ(rs->Value("b64"), Variant(std::string("\x00\xff\x10", 3)));
+  EXPECT_EQ(rs->Value("tz").real(), 45355 + (5 * 3600 + 6 * 60 + 7.5) / 86400.0);
+  EXPECT_EQ(rs->Value("money"), Variant(Currency{26352300}));
+  EXPECT_EQ(rs->Value("untyped").string(), "text");
+  auto kids = rs->Value("kids").As<Recordset>();
+  ASSERT_TRUE(kids);
+  EXPECT_THAT(VisibleIds(*kids, "k"), ElementsAre(1, 2));
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Value("i4").IsNull());
+  EXPECT_EQ(rs->Value("kids").As<Recordset>()->RecordCount(), 0);
+}
+
+TEST(XmlHierarchy, ChaptersRoundTripAndNest) {
+  auto child_of = [](int parent, int count) {
+    auto child = std::make_shared<Recordset>();
+    child->AppendField("ord_num", DataType::kVarWChar, 20);
+    child->AppendField("qty", DataType::kSmallInt);
+    child->AppendField("detail", DataType::kChapter);
+    child->Open();
+    for (int i = 0; i < count; ++i) {
+      auto grandchild = std::make_shared<Recordset>();
+      grandchild->AppendField("line", DataType::kInteger);
+      grandchild->Open();
+      grandchild->AppendRow({Variant(int32_t{parent * 100 + i})});
+      child->AppendRow({Variant("P" + std::to_string(parent) + "-" + std::to_string(i)),
+                        Variant(int16_t(i)), Variant(grandchild)});
+    }
+    return child;
+  };
+  Recordset rs;
+  rs.AppendField("stor_id", DataType::kChar, 4);
+  rs.AppendField("rsSales", DataType::kChapter);
+  rs.AppendField("city", DataType::kVarWChar, 20);
+  rs.Open();
+  rs.AppendRow({Variant("7066"), Variant(child_of(1, 2)), Variant("Seattle")});
+  rs.AppendRow({Variant("7067"), Variant(child_of(2, 0)), Variant::Null()});
+  std::string xml = rs.SaveXml();
+  EXPECT_THAT(xml, HasSubstr("<s:ElementType name='rsSales' rs:number='2'"));
+  EXPECT_THAT(xml, HasSubstr("<rsSales ord_num='P1-0' qty='0'>"));
+  auto back = Recordset::LoadXml(xml);
+  ASSERT_EQ(back->FieldCount(), 3);
+  EXPECT_EQ(back->Field(1).name, "rsSales");  // field order from rs:number, chapter in the middle
+  EXPECT_EQ(back->Field(2).name, "city");
+  auto sales = back->Value("rsSales").As<Recordset>();
+  ASSERT_TRUE(sales);
+  ASSERT_EQ(sales->RecordCount(), 2);
+  sales->MoveLast();
+  EXPECT_EQ(sales->Value("ord_num").string(), "P1-1");
+  EXPECT_EQ(sales->Value("detail").As<Recordset>()->Value("line").integer(), 101);
+  back->MoveNext();
+  EXPECT_EQ(back->Value("rsSales").As<Recordset>()->RecordCount(), 0);
+  EXPECT_EQ(back->SaveXml(), xml);
+  // A clone owns copies of its chapters.
+  auto copy = back->Clone();
+  copy->MoveFirst();
+  copy->Value("rsSales").As<Recordset>()->SetValue("qty", Variant(int16_t{9}));
+  back->MoveFirst();
+  auto original = back->Value("rsSales").As<Recordset>();
+  original->MoveFirst();
+  EXPECT_EQ(original->Value("qty").integer(), 0);
+}
+
+struct MalformedCase {
+  const char* name;
+  std::string xml;
+};
+
+class MalformedXmlTest : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedXmlTest, IsAClearError) {
+  try {
+    Recordset::LoadXml(GetParam().xml);
+    FAIL() << "loaded";
+  } catch (const ComError& e) {
+    EXPECT_EQ(e.number(), kBadXml);
+    EXPECT_THAT(e.description(), HasSubstr("Recordset cannot be created"));
+  }
+}
+
+std::string WithRow(const std::string& type, const std::string& value) {
+  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'"
+         " xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'><s:Schema id='RowsetSchema'>"
+         "<s:ElementType name='row'><s:AttributeType name='v'><s:datatype dt:type='" +
+         type + "'/></s:AttributeType></s:ElementType></s:Schema><rs:data><z:row v='" + value +
+         "'/></rs:data></xml>";
+}
+
+std::string DeepChapters(int depth) {
+  std::string open, close;
+  for (int i = 0; i < depth; ++i) {
+    open += "<s:ElementType name='c" + std::to_string(i) + "'>";
+    close += "</s:ElementType>";
+  }
+  return "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'><s:Schema><s:ElementType name='row'>" + open +
+         close + "</s:ElementType></s:Schema></xml>";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MalformedXmlTest,
+    ::testing::Values(MalformedCase{"Empty", ""}, MalformedCase{"NotXml", "not xml at all"},
+                      MalformedCase{"Truncated", WithRow("int", "1").substr(0, 200)},
+                      MalformedCase{"NoSchema", "<xml><rs:data/></xml>"},
+                      MalformedCase{"WrongNamespace", "<xml xmlns:s='urn:other'><s:Schema><s:ElementType name='row'/>"
+                                                      "</s:Schema></xml>"},
+                      MalformedCase{"BadInteger", WithRow("int", "12x")},
+                      MalformedCase{"IntegerOverflow", WithRow("i2", "40000")},
+                      MalformedCase{"BadDate", WithRow("dateTime", "2024-02-30T00:00:00")},
+                      MalformedCase{"BadBoolean", WithRow("boolean", "yes")},
+                      MalformedCase{"BadCurrency", WithRow("number' rs:dbtype='currency", "1.2.3")},
+                      MalformedCase{"OddHex", WithRow("bin.hex", "abc")}, MalformedCase{"BadHex", WithRow("bin.hex", "zz")},
+                      MalformedCase{"MismatchedTags", "<xml><a></b></xml>"},
+                      MalformedCase{"DeepChapters", DeepChapters(200)}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(XmlFuzz, MutatedDocumentsNeverCrash) {
+  std::vector<std::string> seeds = {People()->SaveXml(), ReadSample("02_doc_shippers_flat.xml"),
+                                    ReadSample("05_doc_fabricated_alias_c1_rsname.xml")};
+  std::mt19937 rng(1234);
+  const char alphabet[] = "<>/='\"&;:#zrs \t\n0123456789-.TxyE";
+  for (int i = 0; i < 3000; ++i) {
+    std::string doc = seeds[static_cast<size_t>(i) % seeds.size()];
+    for (int m = 0, n = 1 + static_cast<int>(rng() % 4); m < n && !doc.empty(); ++m) {
+      size_t at = rng() % doc.size();
+      switch (rng() % 3) {
+        case 0: doc[at] = alphabet[rng() % (sizeof alphabet - 1)]; break;
+        case 1: doc.erase(at, 1 + rng() % 8); break;
+        default: doc.insert(at, doc.substr(rng() % doc.size(), 1 + rng() % 16)); break;
+      }
+    }
+    FuzzRecordsetXml(reinterpret_cast<const uint8_t*>(doc.data()), doc.size());
+  }
+}
+
+TEST(CriteriaFuzz, MutatedCriteriaNeverCrash) {
+  std::mt19937 rng(99);
+  const char* seeds[] = {"(id = 1 AND name LIKE 'al*') OR (price > $5 AND when < #1/1/2030#)",
+                         "v = 'x' OR big >= 1E3", "flag = True AND qty <> Null", "name, id DESC"};
+  const char alphabet[] = "()[]'#=<>*% ANDORLIKEnul0123456789.$-eidnameflagv";
+  for (int i = 0; i < 5000; ++i) {
+    std::string text = seeds[i % 4];
+    for (int m = 0, n = 1 + static_cast<int>(rng() % 5); m < n && !text.empty(); ++m) {
+      size_t at = rng() % text.size();
+      if (rng() % 2) {
+        text[at] = alphabet[rng() % (sizeof alphabet - 1)];
+      } else {
+        text.insert(at, 1, alphabet[rng() % (sizeof alphabet - 1)]);
+      }
+    }
+    FuzzRecordsetCriteria(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }
+}
+
+}  // namespace
+}  // namespace trelix
