@@ -1,0 +1,148 @@
+#include "base/connector.h"
+
+#include <optional>
+
+#include "base/shape.h"
+#include "base/sql/translator.h"
+#include "base/trace.h"
+#include "common/com_error.h"
+#include "common/object_factory.h"
+#include "common/vb_runtime.h"
+
+namespace trelix::base {
+namespace {
+
+[[noreturn]] void Raise(int32_t number, std::string_view source, const Status& status) {
+  throw ComError(number, std::string(source), status.message());
+}
+
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace
+
+Connector::Connector() : pool_(SharedConnectionPool()) {}
+
+Connector::Connector(std::shared_ptr<ConnectionPool> pool, std::shared_ptr<RecordsetCache> cache)
+    : pool_(pool ? std::move(pool) : SharedConnectionPool()), cache_(std::move(cache)) {}
+
+RecordsetCache& Connector::Cache() {
+  if (!cache_) cache_ = ProcessCache();
+  return *cache_;
+}
+
+void Connector::CacheRecordset(const std::string& key, const std::string& recordset_xml, int32_t cache_handle,
+                               const std::string& connection, const std::string& database) {
+  TraceScope trace("CacheRecordset", database, key, cache_handle);
+  if (cache_handle == 0) return;
+  Cache().Put(CacheScope{cache_handle, connection, database}, key, recordset_xml);
+}
+
+RecordsetRef Connector::GetCachedRecordset(const std::string& key, int32_t cache_handle,
+                                           const std::string& connection, const std::string& database) {
+  TraceScope trace("GetCachedRecordset", database, key, cache_handle);
+  if (cache_handle == 0) return nullptr;
+  return Cache().Get(CacheScope{cache_handle, connection, database}, key);
+}
+
+RecordsetRef Connector::ExecuteQuery(const std::string& sql, const std::string& database,
+                                     const std::string& connection) {
+  TraceScope trace("ExecuteQuery", database, sql, 0);
+  return Query(sql, database, connection);
+}
+
+RecordsetRef Connector::ExecuteShape(const std::string& command, const std::string& database,
+                                     const std::string& connection) {
+  TraceScope trace("ExecuteShape", database, command, 0);
+  auto parsed = ParseShape(command);
+  if (!parsed.ok()) Raise(kErrCommand, kConnectorSource, parsed.status());
+  // Provider commands run like any statement; their errors leave as they
+  // are raised there.
+  auto shaped = base::ExecuteShape(parsed.value(), [&](const std::string& provider_text) -> Result<RecordsetRef> {
+    return Query(provider_text, database, connection);
+  });
+  if (!shaped.ok()) Raise(kErrCommand, kConnectorSource, shaped.status());
+  return shaped.value();
+}
+
+RecordsetRef Connector::Query(const std::string& sql, const std::string& database, const std::string& connection) {
+  auto driver = pool_->DriverFor(connection);
+  if (!driver.ok()) Raise(kErrConnection, kConnectorSource, driver.status());
+  const std::string_view engine = driver.value()->name();
+
+  std::optional<ConnectionPool::Lease> lease;
+  {
+    auto acquired = pool_->Acquire(driver.value(), connection, database);
+    if (!acquired.ok()) Raise(kErrConnection, engine, acquired.status());
+    lease.emplace(std::move(acquired.value()));
+  }
+
+  // The translator asks the session for declared column types where a
+  // statement alone does not say whether `+` adds or concatenates; its
+  // cache is scoped by what those answers depend on.
+  Session* session = &**lease;
+  sql::TranslateOptions options;
+  options.cache_scope = connection + '\n' + LowerAscii(database);
+  options.column_types = [&session](std::string_view db, std::string_view table, std::string_view column) {
+    return session->ColumnType(db, table, column);
+  };
+  auto translation = sql::TranslateCached(sql, driver.value()->dialect(), options);
+  if (!translation.ok()) Raise(kErrCommand, kConnectorSource, translation.status());
+  const sql::Translation& statement = *translation.value();
+
+  auto result = (*lease)->Execute(statement.text, statement.databases);
+  if (!result.ok() && lease->reused() && !(*lease)->Healthy()) {
+    // An idle session that went stale (a restarted server): nothing ran, so
+    // the statement is run once more on a fresh session.
+    lease.reset();
+    auto fresh = pool_->AcquireFresh(driver.value(), connection, database);
+    if (!fresh.ok()) Raise(kErrConnection, engine, fresh.status());
+    lease.emplace(std::move(fresh.value()));
+    session = &**lease;
+    result = (*lease)->Execute(statement.text, statement.databases);
+  }
+  if (!result.ok()) {
+    const bool connection_failure = result.status().code() == Status::Code::kUnavailable;
+    Raise(connection_failure ? kErrConnection : kErrCommand, engine, result.status());
+  }
+  return result.value();
+}
+
+Variant Connector::Invoke(std::string_view name, InvokeKind kind, std::vector<Variant>& args) {
+  auto is = [&](std::string_view member, size_t arity) {
+    if (!vb::TextEquals(name, member)) return false;
+    if (kind == InvokeKind::kPropertyPut) RaiseVbError(kErrNoSuchMember);
+    // The out recordset of the dual interface may be passed as a last,
+    // ignored argument.
+    if (args.size() != arity && args.size() != arity + 1) RaiseVbError(kErrWrongArgumentCount);
+    return true;
+  };
+  auto text = [&](size_t i) { return vb::CStr(args[i]); };
+  // The result, also written to a trailing out argument when one is passed.
+  auto as_recordset = [&](RecordsetRef recordset, size_t arity) {
+    Variant result = recordset ? Variant(recordset) : Variant::Nothing();
+    if (args.size() > arity) args.back() = result;
+    return result;
+  };
+  if (is("CacheRecordset", 5)) {
+    CacheRecordset(text(0), text(1), vb::CLng(args[2]), text(3), text(4));
+    return Variant();
+  }
+  if (is("GetCachedRecordset", 4)) {
+    return as_recordset(GetCachedRecordset(text(0), vb::CLng(args[1]), text(2), text(3)), 4);
+  }
+  if (is("ExecuteQuery", 3)) return as_recordset(ExecuteQuery(text(0), text(1), text(2)), 3);
+  if (is("ExecuteShape", 3)) return as_recordset(ExecuteShape(text(0), text(1), text(2)), 3);
+  return ConnectorInterface::Invoke(name, kind, args);
+}
+
+void RegisterConnector() {
+  RegisterProgId(kConnectorProgId, [] { return std::make_shared<Connector>(); });
+}
+
+}  // namespace trelix::base
