@@ -412,7 +412,7 @@ class Parser {
       return nullptr;
     }
     if (t->parts.size() > 3) {
-      Fail(Status::Unsupported("four-part (linked server) table name"));
+      Fail(Status::Unsupported("linked-server name (four parts)"));
       return nullptr;
     }
     if (AcceptWord("AS")) {

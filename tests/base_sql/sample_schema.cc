@@ -1,0 +1,173 @@
+#include "base_sql/sample_schema.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include <sqlite3.h>
+
+namespace trelix::sql::testing {
+namespace {
+
+struct TableDef {
+  bool project;
+  const char* name;
+  const char* columns;  // $T<n>: case-insensitive text; $INT, $MONEY, $BIT, $FLOAT
+  std::vector<const char*> rows;
+};
+
+const std::vector<TableDef>& Tables() {
+  static const auto* tables = new std::vector<TableDef>{
+      {true, "categories", "category_name $T20, ka_order_id $INT, eb_order_id $INT, sc_order_id $INT",
+       {"'ENG', 1, 2, 2", "'Comfort', 2, 1, 3", "'SAFETY', 3, 3, 1"}},
+      {true, "key_advantages",
+       "row_id $INT, category $T20, con_schema_id $INT, con_schema_id_val $T255, location $T10, con_format $T20, "
+       "advantage_rule $T50",
+       {"1, 'ENG', 100, 'Y', '-', 'num', 'higher'", "2, 'eng', 101, '', 'F', 'num', 'lower'",
+        "3, 'Comfort', 102, '-', '-', 'txt', NULL", "4, 'Comfort', 103, 'x', 'R', 'txt', 'yes'"}},
+      {true, "key_advantage_text", "key_advantage_row_id $INT, language_id $INT, key_advantage_text $T200",
+       {"1, 1, 'More power'", "2, 1, 'Less fuel'", "3, 1, 'Seats'", "4, 1, 'Roof'"}},
+      {true, "ka_segmentation", "key_advantage_row_id $INT, segmentation_id $INT, segment_order_id $INT",
+       {"1, 2, 20", "2, 2, 10", "4, 2, 5"}},
+      {true, "currency_symbol",
+       "code $T3, symbol $T5, symbolafter $BIT, decimals $INT, conversion $FLOAT, description $T50",
+       {"'EUR', 'E', $FALSE, 2, 1.0, 'Euro'", "'GBP', 'L', $TRUE, 2, 0.85, 'Pound'"}},
+      {true, "application_texts", "text_id $T50, language_id $INT, application_text $T200",
+       {"'UNLIMITED', 1, 'Unlimited'", "'ENG', 1, 'Engine'", "'Comfort', 1, 'Comfort'", "'SAFETY', 1, 'Safety'",
+        "'icon_equipment_std', 1, 'S'", "'ICON_EQUIPMENT_OPT', 1, 'O'", "'iconXequipment', 1, 'X'",
+        "'custom1', 1, 'Custom'"}},
+      {true, "e_brochure",
+       "row_id $INT, category $T20, order_id $INT, con_schema_id $INT, con_schema_id_val $T255, con_text $T200, "
+       "location $T10, con_format $T20, con_customtextid $T50",
+       {"10, 'ENG', 1, 100, '', 'Power', '-', 'num', 'CUSTOM1'", "11, 'eng', 2, 101, '', 'Fuel', 'F', 'num', NULL",
+        "12, 'ENG', 3, 0, '', 'Heading', NULL, 'hdr', NULL", "13, 'Comfort', 1, 102, '', 'Seats', '-', 'txt', NULL"}},
+      {true, "segmentation", "e_brochure_row_id $INT, segmentation_id $INT, segment_order_id $INT",
+       {"10, 2, 3", "11, 2, 1", "13, 2, 2"}},
+      {true, "eb_segmentation", "e_brochure_row_id $INT, segmentation_id $INT, segment_order_id $INT",
+       {"10, 2, 3", "11, 2, 1", "12, 2, 2", "13, 2, 4"}},
+      {true, "e_brochure_text", "ebrochure_row_id $INT, language_id $INT, e_brochure_text $T200",
+       {"10, 1, 'Power'", "11, 1, 'Fuel'", "12, 1, 'Engine data'", "13, 1, 'Seats'"}},
+      {true, "standard_content", "schema_id $INT, category $T20, segment $T20, order_id $INT, row_id $INT",
+       {"500, 'Comfort', 'Default', 1, 1", "501, 'comfort', 'Default', 2, 2", "502, 'SAFETY', 'Sport', 3, 3",
+        "503, 'Comfort', 'SPORT', 4, 4"}},
+      {false, "equipment",
+       "vehicle_id $INT, option_id $INT, record_id $INT, schema_id $INT, location $T10, data_value $T255, "
+       "condition $T255",
+       {"1001, 0, 1, 100, '-', 'Y', NULL", "1001, 12, 2, 100, '-', 'N', '12'", "1001, 0, 3, 101, 'F', '5', NULL",
+        "1001, 0, 4, 102, '-', 'yes', NULL", "1002, 0, 5, 100, '-', 'y', NULL", "1001, 0, 6, 200, '-', 'P', NULL"}},
+      {false, "schema_info", "schema_id $INT, parent_schema_id $INT",
+       {"100, 200", "101, NULL", "102, NULL", "103, NULL", "200, NULL"}},
+      {false, "option_list", "vehicle_id $INT, option_id $INT, Manuf_name $T50, msrp $MONEY", {"1001, 12, 'Maker', 500"}},
+      {false, "schema_text", "schema_id $INT, data_value $T255, language_id $INT, full_text $T200",
+       {"100, 'Y', 1, 'Yes'", "102, 'YES', 1, 'Standard'"}},
+      {false, "standard_text", "vehicle_id $INT, schema_id $INT, language_id $INT, content $T200",
+       {"1001, 200, 1, 'Parent text'", "1001, 500, 1, 'Air'", "1002, 501, 1, 'Heat'", "1001, 502, 1, 'ESP'",
+        "1002, 503, 1, 'Sport seats'"}},
+  };
+  return *tables;
+}
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  return s;
+}
+
+std::string Types(std::string columns, Dialect d) {
+  const bool pg = d == Dialect::kPostgres;
+  // $T<n> first: its digits end at the next non-digit.
+  for (size_t at; (at = columns.find("$T")) != std::string::npos && at + 2 < columns.size() &&
+                  isdigit(static_cast<unsigned char>(columns[at + 2]));) {
+    size_t end = at + 2;
+    while (end < columns.size() && isdigit(static_cast<unsigned char>(columns[end]))) ++end;
+    const std::string n = columns.substr(at + 2, end - at - 2);
+    columns.replace(at, end - at, pg ? "varchar(" + n + ") COLLATE ci" : "nvarchar(" + n + ") COLLATE NOCASE");
+  }
+  columns = ReplaceAll(columns, "$INT", pg ? "integer" : "int");
+  columns = ReplaceAll(columns, "$MONEY", pg ? "numeric(19,4)" : "money");
+  columns = ReplaceAll(columns, "$BIT", pg ? "boolean" : "bit");
+  columns = ReplaceAll(columns, "$FLOAT", pg ? "double precision" : "float");
+  return columns;
+}
+
+}  // namespace
+
+std::vector<std::string> SampleSchema(Dialect dialect, const std::string& project_schema,
+                                      const std::string& specs_schema) {
+  const bool pg = dialect == Dialect::kPostgres;
+  std::vector<std::string> out;
+  for (const TableDef& t : Tables()) {
+    const std::string name = (t.project ? project_schema : specs_schema) + "." + t.name;
+    out.push_back("CREATE TABLE " + name + " (" + Types(t.columns, dialect) + ")");
+    for (const char* row : t.rows) {
+      std::string values = ReplaceAll(ReplaceAll(row, "$TRUE", pg ? "true" : "1"), "$FALSE", pg ? "false" : "0");
+      out.push_back("INSERT INTO " + name + " VALUES (" + values + ")");
+    }
+  }
+  return out;
+}
+
+std::string ProviderCommand(const std::string& text) {
+  const size_t open = text.find('{');
+  const size_t close = text.rfind('}');
+  if (text.rfind("SHAPE", 0) != 0 || open == std::string::npos || close == std::string::npos) return text;
+  const size_t inner_close = text.find('}', open);
+  return text.substr(open + 1, inner_close - open - 1);
+}
+
+std::string NormalizeValue(const std::string& value, bool is_null) {
+  if (is_null) return "NULL";
+  if (value == "t") return "1";
+  if (value == "f") return "0";
+  char* end = nullptr;
+  const double d = std::strtod(value.c_str(), &end);
+  if (!value.empty() && end && *end == '\0') {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.10g", d);
+    return buffer;
+  }
+  return value;
+}
+
+Result<ResultSet> RunOnSqlite(const std::string& database, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  if (sqlite3_open(":memory:", &raw) != SQLITE_OK) {
+    sqlite3_close(raw);
+    return Status::IOError("cannot open SQLite");
+  }
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
+  const bool project = database == "demo_project";
+  const std::string other = project ? "demo_specs" : "demo_project";
+  std::vector<std::string> setup = {"ATTACH ':memory:' AS " + other};
+  for (std::string& s : SampleSchema(Dialect::kSqlite, project ? "main" : other, project ? other : "main")) {
+    setup.push_back(std::move(s));
+  }
+  for (const std::string& s : setup) {
+    char* error = nullptr;
+    if (sqlite3_exec(db.get(), s.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      std::string message = error ? error : "?";
+      sqlite3_free(error);
+      return Status::IOError(s + ": " + message);
+    }
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return Status::IOError(sqlite3_errmsg(db.get()));
+  }
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> guard(stmt, &sqlite3_finalize);
+  ResultSet out;
+  for (int i = 0; i < sqlite3_column_count(stmt); ++i) out.names.push_back(sqlite3_column_name(stmt, i));
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    std::vector<std::string> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const bool null = sqlite3_column_type(stmt, i) == SQLITE_NULL;
+      const unsigned char* text = sqlite3_column_text(stmt, i);
+      row.push_back(NormalizeValue(text ? reinterpret_cast<const char*>(text) : "", null));
+    }
+    out.rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) return Status::IOError(sqlite3_errmsg(db.get()));
+  return out;
+}
+
+}  // namespace trelix::sql::testing
