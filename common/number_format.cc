@@ -84,6 +84,8 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
     while (pos < number.size() && number[pos] >= '0' && number[pos] <= '9') ++pos;
     fraction = number.substr(fraction_start, pos - fraction_start);
   }
+  // A text without any digit ("", ".", "-") is refused rather than read as
+  // zero: no caller produces one, and formatting it would hide the fault.
   if (pos != number.size() || (integer.empty() && fraction.empty())) return false;
   if (negative && format.negative_order > 4) return false;
   while (!integer.empty() && integer[0] == '0') integer.remove_prefix(1);
@@ -116,7 +118,9 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
   }
 
   // Separators before each integer digit, found walking left from the
-  // decimal point through the group sizes.
+  // decimal point through the group sizes. Grouping comes after rounding,
+  // so a carry that adds a digit is grouped like the others (999.5 at no
+  // decimals gives 1,000, as a person would write it).
   uint8_t separators_before[1 + kMaxInput] = {};
   {
     size_t consumed = 0;
