@@ -399,10 +399,12 @@ std::string SqlLiteral(std::string_view text) {
   return out;
 }
 
-std::string Ddl(Database database, bool postgres) {
-  std::string out = Header(database, postgres);
-  out += "\n";
-  if (postgres) {
+std::string Ddl(Database database, bool postgres, DdlPart part) {
+  const bool tables = part != DdlPart::kIndexes;
+  const bool indexes = part != DdlPart::kTables;
+  std::string out;
+  if (part == DdlPart::kAll) out = Header(database, postgres) + "\n";
+  if (postgres && tables) {
     out += "CREATE COLLATION IF NOT EXISTS ci (provider = icu, locale = 'und-u-ks-level2', deterministic = false);\n\n";
   }
   auto column_type = [&](const ColumnDef& c) {
@@ -411,7 +413,14 @@ std::string Ddl(Database database, bool postgres) {
     return type;
   };
   auto emit_table = [&](std::string_view name, std::string_view comment, const std::vector<ColumnDef>& columns,
-                        const std::vector<std::string_view>& primary_key, const std::vector<IndexDef>& indexes) {
+                        const std::vector<std::string_view>& primary_key, const std::vector<IndexDef>& table_indexes) {
+    if (!tables) {
+      for (const IndexDef& index : table_indexes) {
+        out += "CREATE INDEX " + std::string(index.name) + " ON " + std::string(name) + " (" +
+               ColumnList(index.columns) + ");\n";
+      }
+      return;
+    }
     if (!comment.empty()) AppendComment(out, "", comment);
     out += "CREATE TABLE ";
     out += name;
@@ -426,7 +435,8 @@ std::string Ddl(Database database, bool postgres) {
       out += ",\n";
     }
     out += "  PRIMARY KEY (" + ColumnList(primary_key) + ")\n);\n";
-    for (const IndexDef& index : indexes) {
+    for (const IndexDef& index : table_indexes) {
+      if (!indexes) break;
       out += "CREATE INDEX ";
       out += index.name;
       out += " ON ";
@@ -445,6 +455,7 @@ std::string Ddl(Database database, bool postgres) {
     if (table.database != database) continue;
     emit_table(table.name, table.comment, table.columns, table.primary_key, table.indexes);
   }
+  if (!tables) return out;
   emit_table(kColumnTypesTable, "SQL Server type of every column of this database (including this table).",
              catalogue_columns, {"table_name", "column_name"}, {});
   out += "INSERT INTO ";
@@ -518,8 +529,8 @@ std::string PostgresType(std::string_view type) {
   return std::string(type);
 }
 
-std::string SqliteDdl(Database database) { return Ddl(database, false); }
-std::string PostgresDdl(Database database) { return Ddl(database, true); }
+std::string SqliteDdl(Database database, DdlPart part) { return Ddl(database, false, part); }
+std::string PostgresDdl(Database database, DdlPart part) { return Ddl(database, true, part); }
 
 std::string DdlFileName(Database database, bool postgres) {
   return std::string(database == Database::kProject ? "project" : "specs") + "_schema." +

@@ -86,11 +86,15 @@ int TextLength(std::string_view sql_server_type);
 // The PostgreSQL type standing in for an SQL Server type name.
 std::string PostgresType(std::string_view sql_server_type);
 
-// The complete DDL of one database: tables, indexes, the type catalogue and
-// its rows. SQLite: for a fresh file. PostgreSQL: for an empty schema that is
-// first on the search_path (the collation `ci` is created in it).
-std::string SqliteDdl(Database database);
-std::string PostgresDdl(Database database);
+// Which statements of the DDL: all of them (what data/ holds), or the tables
+// and the catalogue first and the secondary indexes after a bulk load.
+enum class DdlPart : uint8_t { kAll, kTables, kIndexes };
+
+// The DDL of one database: tables, indexes, the type catalogue and its rows.
+// SQLite: for a fresh file. PostgreSQL: for an empty schema that is first on
+// the search_path (the collation `ci` is created in it).
+std::string SqliteDdl(Database database, DdlPart part = DdlPart::kAll);
+std::string PostgresDdl(Database database, DdlPart part = DdlPart::kAll);
 
 // File names under data/: project_schema.sqlite.sql, specs_schema.postgres.sql ...
 std::string DdlFileName(Database database, bool postgres);
