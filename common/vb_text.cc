@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/com_error.h"
 #include "common/vb_internal.h"
@@ -106,7 +107,7 @@ size_t FindUnits(const Units& haystack, const Units& needle, size_t from) {
 
 // Lengths above this are refused with "Out of memory" rather than letting a
 // stored text make the process allocate without bound.
-constexpr size_t kMaxResultLength = size_t{1} << 28;
+constexpr size_t kMaxResultLength = size_t{1} << 28;  // 256 MiB
 
 void CheckLength(size_t length) {
   if (length > kMaxResultLength) RaiseVbError(7);
@@ -208,30 +209,53 @@ int32_t InStr(int32_t start, std::string_view haystack, std::string_view needle,
   return found == std::string::npos ? 0 : static_cast<int32_t>(found + 1);
 }
 
+namespace {
+
+// Replaces the first `count` (-1: all) occurrences of `pattern` found in
+// `searched` (the folded form of `rest` for text compare) in `rest`. The
+// hits are found first, so that an oversized result is refused before it
+// is built.
+template <class String>
+String ReplaceHits(const String& rest, const String& searched, const String& pattern, const String& with,
+                   int32_t count) {
+  std::vector<size_t> hits;
+  for (size_t pos = 0; count < 0 || static_cast<int32_t>(hits.size()) < count;) {
+    size_t hit = searched.find(pattern, pos);
+    if (hit == String::npos) break;
+    hits.push_back(hit);
+    pos = hit + pattern.size();
+  }
+  const size_t length = rest.size() - hits.size() * pattern.size();
+  if (!hits.empty() && with.size() > kMaxResultLength / hits.size()) RaiseVbError(7);
+  CheckLength(length + hits.size() * with.size());
+  String out;
+  out.reserve(length + hits.size() * with.size());
+  size_t pos = 0;
+  for (size_t hit : hits) {
+    out.append(rest, pos, hit - pos);
+    out.append(with);
+    pos = hit + pattern.size();
+  }
+  out.append(rest, pos, String::npos);
+  return out;
+}
+
+}  // namespace
+
 std::string Replace(std::string_view expression, std::string_view find, std::string_view replacement,
                     int32_t start, int32_t count, CompareMode compare) {
   if (start < 1 || count < -1) RaiseVbError(kErrInvalidProcedureCall);
   const bool ascii = IsAscii(expression) && IsAscii(find) && IsAscii(replacement);
-  if (ascii && compare == CompareMode::kBinary) {
+  if (ascii) {
     // The result begins at `start`, as VB's Replace returns it.
-    std::string_view rest = static_cast<size_t>(start - 1) >= expression.size()
-                                ? std::string_view()
-                                : expression.substr(static_cast<size_t>(start - 1));
-    if (find.empty() || count == 0) return std::string(rest);
-    std::string out;
-    size_t pos = 0;
-    int32_t done = 0;
-    while (count < 0 || done < count) {
-      size_t hit = rest.find(find, pos);
-      if (hit == std::string_view::npos) break;
-      out.append(rest.substr(pos, hit - pos));
-      out.append(replacement);
-      CheckLength(out.size());
-      pos = hit + find.size();
-      ++done;
+    std::string rest = static_cast<size_t>(start - 1) >= expression.size()
+                           ? std::string()
+                           : std::string(expression.substr(static_cast<size_t>(start - 1)));
+    if (find.empty() || count == 0) return rest;
+    if (compare == CompareMode::kBinary) {
+      return ReplaceHits(rest, rest, std::string(find), std::string(replacement), count);
     }
-    out.append(rest.substr(pos));
-    return out;
+    return ReplaceHits(rest, AsciiFold(rest), AsciiFold(find), std::string(replacement), count);
   }
   std::u16string text = ToUtf16(expression);
   std::u16string rest = static_cast<size_t>(start - 1) >= text.size() ? std::u16string()
@@ -239,22 +263,10 @@ std::string Replace(std::string_view expression, std::string_view find, std::str
   if (find.empty() || count == 0) return ToUtf8(rest);
   std::u16string pattern = ToUtf16(find);
   std::u16string with = ToUtf16(replacement);
-  std::u16string searched = compare == CompareMode::kText ? FoldCase(rest) : rest;
-  if (compare == CompareMode::kText) pattern = FoldCase(pattern);
-  std::u16string out;
-  size_t pos = 0;
-  int32_t done = 0;
-  while (count < 0 || done < count) {
-    size_t hit = searched.find(pattern, pos);
-    if (hit == std::u16string::npos) break;
-    out.append(rest, pos, hit - pos);
-    out.append(with);
-    CheckLength(out.size());
-    pos = hit + pattern.size();
-    ++done;
+  if (compare == CompareMode::kText) {
+    return ToUtf8(ReplaceHits(rest, FoldCase(rest), FoldCase(pattern), with, count));
   }
-  out.append(rest, pos, std::u16string::npos);
-  return ToUtf8(out);
+  return ToUtf8(ReplaceHits(rest, rest, pattern, with, count));
 }
 
 std::vector<std::string> Split(std::string_view expression, std::string_view delimiter, int32_t limit,

@@ -114,7 +114,8 @@ Variant ScriptEngine::Evaluate(const Node& node) {
     case NodeKind::kBuiltin: {
       const Builtin& builtin = *node.builtin;
       const int count = static_cast<int>(node.children.size());
-      if (node.has_args && builtin.max_args == 0) RaiseScriptError(kErrTypeMismatch, std::string(builtin.name));
+      // A constant called with arguments is no function.
+      if (builtin.max_args == 0 && count > 0) RaiseScriptError(kErrTypeMismatch, std::string(builtin.name));
       if (count < builtin.min_args || (builtin.max_args >= 0 && count > builtin.max_args)) {
         RaiseScriptError(kErrWrongArgumentCount, std::string(builtin.name));
       }
