@@ -117,6 +117,29 @@ class Printer {
  private:
   bool Tsql() const { return d_ == Dialect::kSqlServer; }
   bool Pg() const { return d_ == Dialect::kPostgres; }
+  bool Lite() const { return d_ == Dialect::kSqlite; }
+
+  // SQLite compares, sorts, groups and deduplicates with the collation of
+  // a table column only where the value is that column (or a CAST of it);
+  // a CASE, a function, || or an aggregate compares BINARY, so SQL Server's
+  // case-insensitive collation is put back explicitly there. (PostgreSQL
+  // carries a column's collation through every expression.)
+  bool LosesCase(const Expr& e, const Scope& scope) {
+    if (!Lite() || types_.KeepsColumnCollation(e, scope)) return false;
+    const ValueType t = types_.TypeOf(e, scope, nullptr);
+    return t == ValueType::kText || t == ValueType::kUnknown;
+  }
+  bool Numeric(const Expr& e, const Scope& scope) {
+    const ValueType t = types_.TypeOf(e, scope, nullptr);
+    return t == ValueType::kNumber || t == ValueType::kDateTime;
+  }
+  std::string Nocase(const Expr& e, const Scope& scope) {
+    return ExprText(e, scope, Rank(d_, Op::kCollate)) + " COLLATE NOCASE";
+  }
+  // `e` printed, with the collation put back where it is lost.
+  std::string Compared(const Expr& e, const Scope& scope, int min_rank) {
+    return LosesCase(e, scope) ? Nocase(e, scope) : ExprText(e, scope, min_rank);
+  }
   void Fail(Status s) {
     if (status_.ok()) status_ = std::move(s);
   }
@@ -201,9 +224,11 @@ class Printer {
   // ---- queries ----
   std::string QueryText(const Query& q, const Scope* outer, bool top_level) {
     std::string out;
+    bool dedupe = false;  // a set operator that removes duplicate rows
+    for (const std::string& op : q.set_ops) dedupe = dedupe || op != "UNION ALL";
     for (size_t i = 0; i < q.selects.size(); ++i) {
       if (i) out += " " + q.set_ops[i - 1] + " ";
-      out += SelectText(q.selects[i], outer, top_level);
+      out += SelectText(q.selects[i], outer, top_level, dedupe);
     }
     if (!q.order_by.empty()) {
       Scope scope(&q.selects[0], outer);
@@ -217,14 +242,46 @@ class Printer {
     return out;
   }
 
+  // The select item an ORDER BY item stands for: by position, or by the
+  // bare name of an output column.
+  static const Expr* OrderedItem(const OrderItem& item, const Select& first) {
+    size_t position = item.position;
+    const Expr& e = *item.expr;
+    if (!position && e.kind == ExprKind::kNumber && e.text.find_first_not_of("0123456789") == std::string::npos &&
+        e.text.size() < 6) {
+      position = std::stoul(e.text);
+    }
+    if (position) return position <= first.items.size() ? first.items[position - 1].expr.get() : nullptr;
+    if (e.kind == ExprKind::kColumn && e.parts.size() == 1) {
+      for (const SelectItem& si : first.items) {
+        if (EqualsIgnoreCase(OutputName(si), e.parts[0].text)) return si.expr.get();
+      }
+    }
+    return nullptr;
+  }
+
   std::string OrderItemText(const OrderItem& item, const Select& first, const Scope& scope, bool top_level) {
     std::string out;
+    bool nocase = false;
+    if (Lite()) {
+      const Expr* target = OrderedItem(item, first);
+      if (target) {
+        nocase = LosesCase(*target, scope);
+      } else if (item.min_repair) {
+        // Type and collation of MIN(x) follow x; it is never a column itself.
+        const ValueType t = types_.TypeOf(*item.expr, scope, nullptr);
+        nocase = t == ValueType::kText || t == ValueType::kUnknown;
+      } else {
+        nocase = LosesCase(*item.expr, scope);
+      }
+    }
     if (item.position > 0) {
       out = std::to_string(item.position);
     } else {
-      out = OrderExpr(*item.expr, first, scope, top_level);
+      out = OrderExpr(*item.expr, first, scope, top_level, nocase && !item.min_repair ? Rank(d_, Op::kCollate) : 0);
       if (item.min_repair) out = "MIN(" + out + ")";
     }
+    if (nocase) out += " COLLATE NOCASE";
     if (item.direction == Direction::kAsc) out += " ASC";
     if (item.direction == Direction::kDesc) out += " DESC";
     // SQL Server sorts NULL as the lowest value, as SQLite does;
@@ -233,7 +290,7 @@ class Printer {
     return out;
   }
 
-  std::string OrderExpr(const Expr& e, const Select& first, const Scope& scope, bool top_level) {
+  std::string OrderExpr(const Expr& e, const Select& first, const Scope& scope, bool top_level, int min_rank) {
     // A bare name of an output column of the statement: PostgreSQL matches
     // it only when it folds to the quoted output name.
     if (Pg() && top_level && e.kind == ExprKind::kColumn && e.parts.size() == 1) {
@@ -245,17 +302,17 @@ class Printer {
         }
       }
     }
-    return ExprText(e, scope, 0);
+    return ExprText(e, scope, min_rank);
   }
 
-  std::string SelectText(const Select& s, const Scope* outer, bool top_level) {
+  std::string SelectText(const Select& s, const Scope* outer, bool top_level, bool dedupe) {
     Scope scope(&s, outer);
     std::string out = "SELECT ";
     if (s.distinct) out += "DISTINCT ";
     if (Tsql() && !s.top.empty()) out += "TOP " + s.top + " ";
     for (size_t i = 0; i < s.items.size(); ++i) {
       if (i) out += ", ";
-      out += SelectItemText(s.items[i], scope, top_level);
+      out += SelectItemText(s.items[i], scope, top_level, dedupe || s.distinct);
     }
     if (!s.from.empty()) {
       out += " FROM ";
@@ -269,15 +326,15 @@ class Printer {
       out += " GROUP BY ";
       for (size_t i = 0; i < s.group_by.size(); ++i) {
         if (i) out += ", ";
-        out += ExprText(*s.group_by[i], scope, 0);
+        out += Compared(*s.group_by[i], scope, 0);
       }
     }
     if (s.having) out += " HAVING " + ExprText(*s.having, scope, 0);
     return out;
   }
 
-  std::string SelectItemText(const SelectItem& item, const Scope& scope, bool top_level) {
-    std::string out = ExprText(*item.expr, scope, 0);
+  std::string SelectItemText(const SelectItem& item, const Scope& scope, bool top_level, bool dedupe) {
+    std::string out = dedupe ? Compared(*item.expr, scope, 0) : ExprText(*item.expr, scope, 0);
     if (Tsql()) {
       if (!item.alias.text.empty()) out += " AS " + Ident(item.alias);
       return out;
@@ -374,7 +431,7 @@ class Printer {
       case ExprKind::kCase: {
         std::string out = "CASE";
         size_t i = 0;
-        if (e.has_operand) out += " " + ExprText(*e.args[i++], scope, 0);
+        if (e.has_operand) out += " " + Compared(*e.args[i++], scope, 0);
         const size_t whens_end = e.args.size() - (e.has_else ? 1 : 0);
         for (; i + 1 < whens_end; i += 2) {
           out += " WHEN " + ExprText(*e.args[i], scope, 0) + " THEN " + ExprText(*e.args[i + 1], scope, 0);
@@ -387,7 +444,7 @@ class Printer {
         return ExprText(*e.args[0], scope, Rank(d_, Op::kIs) + 1) + (e.negated ? " IS NOT NULL" : " IS NULL");
       case ExprKind::kIn: {
         *op = Op::kLike;
-        std::string out = ExprText(*e.args[0], scope, Rank(d_, Op::kLike) + 1) + (e.negated ? " NOT IN (" : " IN (");
+        std::string out = Compared(*e.args[0], scope, Rank(d_, Op::kLike) + 1) + (e.negated ? " NOT IN (" : " IN (");
         if (e.query) {
           out += QueryText(*e.query, &scope, false);
         } else {
@@ -404,7 +461,10 @@ class Printer {
       case ExprKind::kBetween: {
         *op = Op::kLike;
         const int r = Rank(d_, Op::kLike) + 1;
-        return ExprText(*e.args[0], scope, r) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
+        const bool nocase = LosesCase(*e.args[0], scope) && !types_.KeepsColumnCollation(*e.args[1], scope) &&
+                            !types_.KeepsColumnCollation(*e.args[2], scope);
+        return (nocase ? Nocase(*e.args[0], scope) : ExprText(*e.args[0], scope, r)) +
+               (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
                ExprText(*e.args[1], scope, r) + " AND " + ExprText(*e.args[2], scope, r);
       }
       case ExprKind::kExists:
@@ -445,7 +505,12 @@ class Printer {
       }
     }
     const int r = Rank(d_, *op);
-    return ExprText(*e.args[0], scope, r) + " " + sym + " " + ExprText(*e.args[1], scope, r + 1);
+    const Expr& a = *e.args[0];
+    const Expr& b = *e.args[1];
+    if (IsComparison(e.text) && LosesCase(a, scope) && !types_.KeepsColumnCollation(b, scope) && !Numeric(b, scope)) {
+      return Nocase(a, scope) + " " + sym + " " + ExprText(b, scope, r + 1);
+    }
+    return ExprText(a, scope, r) + " " + sym + " " + ExprText(b, scope, r + 1);
   }
 
   // T-SQL's `+` concatenates when both operands are texts and adds
@@ -552,6 +617,9 @@ class Printer {
         return "";
       }
       const std::string fn = name == "COUNT_BIG" ? "COUNT" : e.text;
+      if ((name == "MIN" || name == "MAX" || e.distinct) && !e.star_arg) {
+        return call(fn, (e.distinct ? "DISTINCT " : "") + Compared(*e.args[0], scope, 0));
+      }
       return call(fn, e.star_arg ? "*" : (e.distinct ? "DISTINCT " : "") + Args(e, scope));
     }
     if (e.star_arg || e.distinct) {

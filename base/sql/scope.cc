@@ -218,6 +218,58 @@ ValueType TypeInference::TypeOf(const Expr& e, const Scope& scope, std::string* 
   return ValueType::kUnknown;
 }
 
+bool TypeInference::KeepsColumnCollation(const Expr& e, const Scope& scope) {
+  switch (e.kind) {
+    case ExprKind::kCast:
+    case ExprKind::kParen:
+      return KeepsColumnCollation(*e.args[0], scope);
+    case ExprKind::kUnary:
+      return e.text == "+" && KeepsColumnCollation(*e.args[0], scope);
+    case ExprKind::kColumn:
+      break;
+    default:
+      return false;
+  }
+  auto name = ResolveColumnName(e.parts);
+  if (!name.ok()) return true;
+  // A derived table's column keeps a collation only when its select item
+  // does.
+  auto derived_item = [&](const Query& q, const Expr** item) {
+    if (q.selects.empty()) return false;
+    for (const SelectItem& si : q.selects[0].items) {
+      if (EqualsIgnoreCase(OutputName(si), name->column->text)) {
+        *item = si.expr.get();
+        return true;
+      }
+    }
+    return false;
+  };
+  for (const Scope* sc = &scope; sc; sc = sc->parent) {
+    for (const Source& s : sc->sources) {
+      if (name->table) {
+        const bool match = s.alias ? !name->database && EqualsIgnoreCase(s.alias->text, name->table->text)
+                                   : s.table && EqualsIgnoreCase(s.table->text, name->table->text);
+        if (!match) continue;
+      }
+      if (!s.derived) {
+        if (name->table) return true;
+        continue;
+      }
+      const Expr* item = nullptr;
+      if (!derived_item(*s.derived, &item)) continue;
+      if (++depth_ > 64) {
+        --depth_;
+        return false;
+      }
+      Scope inner(&s.derived->selects[0], nullptr);
+      const bool keeps = KeepsColumnCollation(*item, inner);
+      --depth_;
+      return keeps;
+    }
+  }
+  return true;
+}
+
 ValueType TypeInference::DerivedColumnType(const Query& q, std::string_view column, const Scope* outer,
                                            std::string* unknown, bool* found) {
   *found = false;

@@ -60,6 +60,11 @@ class TypeInference {
   // that is what makes the answer kUnknown.
   ValueType TypeOf(const Expr& e, const Scope& scope, std::string* unknown);
 
+  // Whether SQLite compares the value with the collation of a table column:
+  // a column (not a derived table's computed one), or a CAST or unary + of
+  // one. Everything else (functions, CASE, ||, aggregates) compares BINARY.
+  bool KeepsColumnCollation(const Expr& e, const Scope& scope);
+
  private:
   ValueType ColumnType(const Expr& e, const Scope& scope, std::string* unknown);
   ValueType DerivedColumnType(const Query& q, std::string_view column, const Scope* outer, std::string* unknown,

@@ -19,7 +19,9 @@ using testing::Rows;
 using testing::RunOnSqlite;
 
 Result<ResultSet> RunTranslated(const std::string& database, const std::string& tsql) {
-  auto translated = Translate(tsql, Dialect::kSqlite);
+  TranslateOptions options;
+  options.column_types = testing::SampleCatalogue();
+  auto translated = Translate(tsql, Dialect::kSqlite, options);
   if (!translated.ok()) return translated.status();
   return RunOnSqlite(database, ProviderCommand(translated->text));
 }
@@ -107,6 +109,16 @@ TEST(ExecuteSqliteTest, ConstructsKeepTheirMeaning) {
        {{"13"}, {"12"}, {"11"}, {"10"}}},
       {"SELECT LEN(' ab  '), ISNULL(NULL, 'x'), SUBSTRING('abcdef', 2, 3), LEFT('abc', 2), RIGHT('abc', 2)",
        {{"3", "x", "bcd", "ab", "bc"}}},
+      // Computed texts compare without regard to case, as SQL Server's do.
+      {"SELECT MAX(CASE WHEN language_id = 1 THEN text_id END) FROM application_texts", {{"UNLIMITED"}}},
+      {"SELECT COUNT(*) FROM application_texts WHERE UPPER(text_id) = 'eng' AND 'eNg' IN (text_id + '')", {{"1"}}},
+      {"SELECT COUNT(*) FROM (SELECT DISTINCT category + '' AS c FROM e_brochure) d", {{"2"}}},
+      {"SELECT COUNT(*) FROM (SELECT category + '' AS c FROM e_brochure GROUP BY category + '') g", {{"2"}}},
+      {"SELECT text_id FROM application_texts WHERE text_id LIKE 'i%' ORDER BY text_id + ''",
+       {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
+      {"SELECT d.c FROM (SELECT text_id + '' AS c FROM application_texts) d WHERE d.c BETWEEN 'ICON' AND 'icoz' ORDER BY 1",
+       {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
+      {"SELECT CASE WHEN 'ABC' = 'abc' THEN 1 ELSE 0 END", {{"1"}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tsql);

@@ -27,6 +27,26 @@ TEST_P(GoldenTest, EveryStatementMatchesTheReferenceRewrite) {
   auto expected = LoadStatements(dialect == Dialect::kSqlite ? "statements_sqlite" : "statements_postgres");
   ASSERT_EQ(source.size(), 23u);
   ASSERT_EQ(expected.size(), 23u);
+  if (dialect == Dialect::kSqlite) {
+    // Deliberate differences in meaning: SQLite compares a computed text
+    // (CASE, ||, MIN of a column) BINARY, SQL Server without regard to
+    // case, so the collation is put back where DISTINCT, MIN and ORDER BY
+    // compare such values.
+    for (const char* id : {"S02", "S03"}) {
+      std::string& s = expected[id].text;
+      s = Replace(s, "'OR (eq.schema_id=' ||", "('OR (eq.schema_id=' ||");
+      s = Replace(s, "|| ')' AS \"SQL\"", "|| ')') COLLATE NOCASE AS \"SQL\"");
+    }
+    for (const char* id : {"S13", "S14", "S15", "S16"}) {
+      std::string& s = expected[id].text;
+      s = Replace(s, "ELSE con_text END)", "ELSE con_text END COLLATE NOCASE)");
+    }
+    for (const char* id : {"S13", "S14"}) {
+      std::string& s = expected[id].text;
+      s = Replace(s, "MIN(sg.segment_order_id), MIN(sg.e_brochure_row_id)",
+                  "MIN(sg.segment_order_id) COLLATE NOCASE, MIN(sg.e_brochure_row_id) COLLATE NOCASE");
+    }
+  }
   if (dialect == Dialect::kPostgres) {
     // Deliberate spelling difference: the nested join is parenthesised on
     // every engine (PostgreSQL reads both forms the same way).

@@ -106,6 +106,26 @@ std::vector<std::string> SampleSchema(Dialect dialect, const std::string& projec
   return out;
 }
 
+ColumnTypeLookup SampleCatalogue() {
+  return [](std::string_view, std::string_view table, std::string_view column) -> std::optional<std::string> {
+    for (const TableDef& t : Tables()) {
+      if (table != t.name) continue;
+      // "name $TYPE, name $TYPE, ..."
+      const std::string columns = Types(t.columns, Dialect::kSqlite);
+      size_t start = 0;
+      while (start < columns.size()) {
+        size_t end = columns.find(", ", start);
+        if (end == std::string::npos) end = columns.size();
+        const std::string def = columns.substr(start, end - start);
+        const size_t blank = def.find(' ');
+        if (def.substr(0, blank) == column) return def.substr(blank + 1);
+        start = end + 2;
+      }
+    }
+    return std::nullopt;
+  };
+}
+
 std::string ProviderCommand(const std::string& text) {
   const size_t open = text.find('{');
   const size_t close = text.rfind('}');

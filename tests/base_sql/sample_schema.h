@@ -18,6 +18,10 @@ namespace trelix::sql::testing {
 std::vector<std::string> SampleSchema(Dialect dialect, const std::string& project_schema,
                                       const std::string& specs_schema);
 
+// The declared SQL Server types of the sample tables' columns, as the
+// connector's catalogue would answer them.
+ColumnTypeLookup SampleCatalogue();
+
 // The SQL of a (possibly SHAPE) translated command: the text between the
 // braces of a SHAPE command, else the text itself.
 std::string ProviderCommand(const std::string& text);

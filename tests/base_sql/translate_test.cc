@@ -91,7 +91,7 @@ const Case kCases[] = {
      "SELECT * FROM a JOIN (b JOIN c ON x = 1) ON y = 2 CROSS JOIN d",
      "SELECT * FROM a JOIN (b JOIN c ON x = 1) ON y = 2 CROSS JOIN d"},
     {"GroupedOrderRepair", "SELECT k, MAX(v) AS m FROM t GROUP BY k ORDER BY o, m DESC, 1",
-     R"(SELECT k AS "k", MAX(v) AS "m" FROM t GROUP BY k ORDER BY MIN(o), m DESC, 1)",
+     R"(SELECT k AS "k", MAX(v) AS "m" FROM t GROUP BY k ORDER BY MIN(o) COLLATE NOCASE, m COLLATE NOCASE DESC, 1)",
      R"(SELECT k AS "k", MAX(v) AS "m" FROM t GROUP BY k ORDER BY MIN(o) NULLS FIRST, m DESC NULLS LAST, 1 NULLS FIRST)"},
     {"LockingHintDropped", "SELECT a FROM t WITH (NOLOCK)", R"(SELECT a AS "a" FROM t)", R"(SELECT a AS "a" FROM t)"},
     {"IntegerCastTruncatesInPostgres", "SELECT CAST(1.7 AS int), CAST(a * 2 AS int) FROM t",
