@@ -1,6 +1,7 @@
 // The two evaluators of the module Utilitys: Calculate (a one-operator
 // formula) and ConditionMet (a stored condition over chosen items).
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -32,6 +33,18 @@ bool ItemChosen(int32_t item, const std::string& list) {
   return list.find(std::string_view(needle, static_cast<size_t>(length))) != std::string::npos;
 }
 
+// The number between braces as CLng reads it: blanks around are fine,
+// anything else not a number is a type mismatch. Plain digits, the usual
+// case, skip the general conversion.
+int32_t ItemNumber(std::string_view text) {
+  if (!text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string_view::npos) {
+    int32_t value = 0;
+    for (char c : text) value = value * 10 + (c - '0');
+    return value;
+  }
+  return vb::CLng(Variant(text));
+}
+
 // The text to evaluate: every {n} replaced by true or false.
 std::string ExpandBraces(const std::string& condition, const std::string& list) {
   std::string output;
@@ -44,9 +57,7 @@ std::string ExpandBraces(const std::string& condition, const std::string& list) 
     size_t end = condition.find('}', open + 1);
     if (end == std::string::npos) RaiseConditionFormatError();
     if (end == open + 1) RaiseConditionFormatError();
-    // CLng reads the item: blanks around are fine, anything else not a
-    // number is a type mismatch.
-    int32_t item = vb::CLng(Variant(std::string_view(condition).substr(open + 1, end - open - 1)));
+    int32_t item = ItemNumber(std::string_view(condition).substr(open + 1, end - open - 1));
     output += ItemChosen(item, list) ? "true" : "false";
     close = end + 1;
     if (close == condition.size()) break;
@@ -95,7 +106,9 @@ std::string Calculate(const Variant& expression) {
 
 bool ConditionMet(std::string& condition, const std::string& list) {
   try {
-    condition = vb::Trim(condition);
+    // Trimmed in place: blanks only, as VB's Trim.
+    condition.erase(0, std::min(condition.size(), condition.find_first_not_of(' ')));
+    condition.erase(condition.find_last_not_of(' ') + 1);
     if (condition.empty()) return true;
     const std::string expression = ExpandBraces(condition, list);
     if (expression.empty()) RaiseConditionFormatError();
