@@ -1,4 +1,4 @@
-// Stored-expression evaluation and the VB conversions on the spec sheet's
+// Stored-expression evaluation and the VB conversions on the brochure's
 // hot paths: ConditionMet per equipment row, Calculate per formatted line,
 // CStr of a Double and CDbl of a text per value.
 

@@ -112,6 +112,8 @@ bool ConditionMet(std::string& condition, const std::string& list) {
     if (condition.empty()) return true;
     const std::string expression = ExpandBraces(condition, list);
     if (expression.empty()) RaiseConditionFormatError();
+    // The whole expression language, not only the Boolean words: stored
+    // conditions are data, and any of them must evaluate as it always has.
     return vb::CBool(vbscript::ThreadScriptEngine().Eval(expression));
   } catch (const ComError& error) {
     // Same number and description; the source names this procedure.

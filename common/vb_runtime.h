@@ -41,7 +41,8 @@ void SetDecimalSeparatorOverride(std::optional<char> separator);
 std::string CStr(const Variant& value);
 // The general number format of a double: shortest form with at most 15
 // significant digits, the process decimal separator, exponent form
-// ("1E+16", "1E-05") outside VB's range.
+// ("1E+16", "1.5E-16") outside VB's range (small values stay fixed while
+// their digits fit: 0.000015).
 std::string FormatGeneralNumber(double value);
 // The general date format ("5/12/2026 2:03:04 PM", date or time part alone
 // when the other is zero), as the en-US regional setting writes it.
