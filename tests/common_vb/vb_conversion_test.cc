@@ -3,10 +3,14 @@
 // banker's rounding and overflow, Int/Fix, CStr of every type, dates.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/com_error.h"
 #include "common/vb_internal.h"
@@ -367,6 +371,49 @@ TEST(DecimalSeparator, FromLocaleNamesNotInstalled) {
   EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("en_US.UTF-8"), '.');
   EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("C.UTF-8"), '.');
   EXPECT_EQ(internal::DecimalSeparatorOfLocaleName("pt_BR@euro"), ',');
+}
+
+// The process separator is read once, from the environment of the
+// process; each case runs this test binary again in that environment.
+TEST(DecimalSeparator, ReadFromTheProcessEnvironment) {
+  if (const char* expected = std::getenv("TRELIX_TEST_EXPECTED_SEPARATOR")) {
+    EXPECT_EQ(DecimalSeparator(), expected[0]);
+    return;
+  }
+  struct Case {
+    std::vector<std::string> environment;
+    char expected;
+  };
+  const Case cases[] = {
+      {{}, '.'},
+      {{"TRELIX_DECIMAL_SEPARATOR=,"}, ','},
+      {{"TRELIX_DECIMAL_SEPARATOR=,", "LANG=en_US.UTF-8"}, ','},
+      {{"TRELIX_DECIMAL_SEPARATOR=ab", "LANG=it_IT.UTF-8"}, ','},  // not one character: ignored
+      {{"LC_NUMERIC=de_DE.UTF-8"}, ','},
+      {{"LANG=de_CH.UTF-8"}, '.'},
+      {{"LC_ALL=fr_FR.UTF-8", "LC_NUMERIC=en_US.UTF-8"}, ','},
+      {{"LC_NUMERIC=C.UTF-8", "LANG=de_DE.UTF-8"}, '.'},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> environment = c.environment;
+    environment.push_back(std::string("TRELIX_TEST_EXPECTED_SEPARATOR=") + c.expected);
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = "/proc/self/exe";
+    std::string filter = "--gtest_filter=DecimalSeparator.ReadFromTheProcessEnvironment";
+    char* argv[] = {program.data(), filter.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "expected '" << c.expected << "' with " << environment.front();
+  }
 }
 
 }  // namespace
