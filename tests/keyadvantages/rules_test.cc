@@ -251,5 +251,15 @@ TEST_F(RulesTest, RankingTakesTheOptionThatBringsTheValue) {
   EXPECT_EQ(rows[0].option_id, "5");
 }
 
+TEST_F(RulesTest, RankingTieOnABetterValueEndsTheSearch) {
+  // Both have "S"; the base's chosen option "O" further down the list must
+  // not decide it.
+  site_.advantages = {{1, 10, "S,O", "T", "=? against =!"}};
+  site_.specs = {Standard(1001, 10, "S"), Option(1001, 5, 10, "O", 100), Standard(1002, 10, "S")};
+  call_.base_options = Options({Variant(int32_t{5})});
+  call_.competitor_options = Options({});
+  EXPECT_THAT(Compare(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace trelix::testing
