@@ -1,0 +1,128 @@
+// SiteWriter: connection strings and names, row checks that hold on every
+// engine, and the rule that a failed or abandoned write leaves the previous
+// site untouched.
+
+#include "base/datagen/site_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "base/datagen/generators.h"
+#include "site_db.h"
+
+namespace trelix::datagen {
+namespace {
+
+using testing::SqliteSiteDb;
+using testing::TempDir;
+
+TEST(SiteWriterOpen, RefusesBadTargets) {
+  TempDir dir;
+  const std::string file = dir.path() + "/plain_file";
+  std::ofstream(file) << "x";
+  struct Case {
+    std::string connection, project, specs;
+    Status::Code code;
+  };
+  const Case cases[] = {
+      {"sqlite:" + dir.path(), "demo project", "demo_specs", Status::Code::kInvalidArgument},
+      {"sqlite:" + dir.path(), "../up", "demo_specs", Status::Code::kInvalidArgument},
+      {"sqlite:" + dir.path(), "demo_project", "", Status::Code::kInvalidArgument},
+      {"sqlite:" + dir.path(), "same", "SAME", Status::Code::kInvalidArgument},
+      {"sqlite:", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
+      {"oracle:x", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
+      {"no scheme at all", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
+      {"mssql://sa:pw@localhost:1433", "demo_project", "demo_specs", Status::Code::kUnsupported},
+      {"sqlite:" + file + "/below", "demo_project", "demo_specs", Status::Code::kIOError},
+      // Nothing listens on port 1 of loopback.
+      {"postgresql://nobody@127.0.0.1:1/none?connect_timeout=2", "demo_project", "demo_specs",
+       Status::Code::kUnavailable},
+  };
+  for (const Case& c : cases) {
+    auto writer = SiteWriter::Open(c.connection, c.project, c.specs);
+    ASSERT_FALSE(writer.ok()) << c.connection << " " << c.project << " " << c.specs;
+    EXPECT_EQ(writer.status().code(), c.code) << c.connection << ": " << writer.status().message();
+    EXPECT_FALSE(writer.status().message().empty());
+  }
+}
+
+TEST(SiteWriterInsert, ChecksRowsAgainstTheSchema) {
+  TempDir dir;
+  struct Case {
+    const char* what;
+    TableId table;
+    std::vector<Cell> cells;
+  };
+  const std::string long_text(41, 'x');
+  const std::string bad_utf8 = "caf\xC3";
+  const Case cases[] = {
+      {"too few values", TableId::kCategories, {"ENG", 1, 2}},
+      {"NULL in a NOT NULL column", TableId::kCategories, {Cell(), 1, 2, 3}},
+      {"number in a text column", TableId::kCategories, {5, 1, 2, 3}},
+      {"text in an int column", TableId::kCategories, {"ENG", "1", 2, 3}},
+      {"text longer than declared", TableId::kEBrochure, {1, "ENG", 1, 5, long_text, Cell(), "-", "A", Cell()}},
+      {"invalid UTF-8", TableId::kCategories, {bad_utf8, 1, 2, 3}},
+      {"int out of range", TableId::kCategories, {"ENG", int64_t{1} << 40, 2, 3}},
+      {"smallint out of range", TableId::kEBrochureText, {1, 40000, "text"}},
+      {"bit other than 0/1", TableId::kCurrencySymbol, {"EUR", "€", 2, 2, 1.0, Cell()}},
+      {"decimal too large", TableId::kOptionList, {1, 1, Cell(), "x", Cell(), Cell(), 123456.0, 0, Cell()}},
+      {"datetime not ISO", TableId::kOptionList, {1, 1, Cell(), "x", Cell(), Cell(), Cell(), 0, "01.02.2024"}},
+  };
+  for (const Case& c : cases) {
+    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "p", "s");
+    ASSERT_TRUE(writer.ok()) << writer.status().message();
+    const Status status = writer.value()->Insert(c.table, c.cells);
+    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument) << c.what;
+    // The failure sticks: nothing more is accepted and nothing is committed.
+    EXPECT_FALSE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok()) << c.what;
+    EXPECT_FALSE(writer.value()->Commit().ok()) << c.what;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no stray files either
+}
+
+TEST(SiteWriterCommit, ReplacesASiteOnlyWhenComplete) {
+  TempDir dir;
+  ASSERT_TRUE(CreateDemoSite("sqlite:" + dir.path()).ok());
+  SqliteSiteDb db(dir.path(), "demo_project", "demo_specs");
+  const std::string count_sql = "SELECT count(*) FROM equipment";
+  const std::string before = db.Scalar(Database::kSpecs, count_sql);
+
+  {
+    // A duplicate key ends the write; the old site stays.
+    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
+    ASSERT_TRUE(writer.ok());
+    ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
+    EXPECT_EQ(writer.value()->Insert(TableId::kCategories, {"eng", 1, 2, 3}).code(), Status::Code::kInvalidArgument);
+    EXPECT_FALSE(writer.value()->Commit().ok());
+  }
+  {
+    // Abandoned without Commit.
+    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
+    ASSERT_TRUE(writer.ok());
+    ASSERT_TRUE(writer.value()->Insert(TableId::kVehicles,
+                                       {1, "m", "x", Cell(), 2024, Cell(), Cell(), Cell(), Cell(), Cell()})
+                    .ok());
+  }
+  EXPECT_EQ(db.Scalar(Database::kSpecs, count_sql), before);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ++files;
+    EXPECT_EQ(entry.path().extension(), ".sqlite") << entry.path();
+  }
+  EXPECT_EQ(files, 2);
+
+  // A complete write replaces the site.
+  auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
+  ASSERT_TRUE(writer.ok());
+  ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
+  ASSERT_TRUE(writer.value()->Commit().ok());
+  EXPECT_EQ(writer.value()->rows(TableId::kCategories), 1);
+  EXPECT_EQ(db.Scalar(Database::kSpecs, count_sql), "0");
+  EXPECT_EQ(db.Scalar(Database::kProject, "SELECT category_name FROM categories"), "ENG");
+}
+
+}  // namespace
+}  // namespace trelix::datagen
