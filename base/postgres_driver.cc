@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
@@ -102,17 +103,33 @@ class PostgresSession : public Session {
     const int columns = PQnfields(result);
     const int rows = PQntuples(result);
     ResultBuilder builder;
+    // Expressions of type bigint (count(*), sum(int)) are typed by value, as
+    // on SQLite: int when every value fits, as SQL Server types COUNT.
+    std::vector<bool> by_value(static_cast<size_t>(columns), false);
     for (int i = 0; i < columns; ++i) {
       auto field = DeclaredField(PQftable(result, i), PQftablecol(result, i));
       if (!field.ok()) return field.status();
+      if (!field.value() && PQftype(result, i) == kInt8Oid) {
+        by_value[static_cast<size_t>(i)] = true;
+        builder.AddColumn(PQfname(result, i), std::nullopt);
+        continue;
+      }
       builder.AddColumn(PQfname(result, i),
                         field.value() ? field.value() : FieldOfResultType(PQftype(result, i), PQfmod(result, i)));
     }
     for (int r = 0; r < rows; ++r) {
       for (int i = 0; i < columns; ++i) {
-        Status added = PQgetisnull(result, r, i)
-                           ? builder.AddNull()
-                           : builder.AddText(std::string_view(PQgetvalue(result, r, i), PQgetlength(result, r, i)));
+        const std::string_view text(PQgetvalue(result, r, i), PQgetlength(result, r, i));
+        int64_t integer = 0;
+        Status added;
+        if (PQgetisnull(result, r, i)) {
+          added = builder.AddNull();
+        } else if (by_value[static_cast<size_t>(i)] &&
+                   std::from_chars(text.data(), text.data() + text.size(), integer).ec == std::errc()) {
+          added = builder.AddInteger(integer);
+        } else {
+          added = builder.AddText(text);
+        }
         if (!added.ok()) return added;
       }
       builder.EndRow();

@@ -230,11 +230,10 @@ std::optional<RedisCache::Outcome> RedisCache::Command(const std::vector<std::st
 
 void RedisCache::Put(const CacheScope& scope, std::string_view key, std::string recordset_xml) {
   const std::string redis_key = RedisKey(scope, key);
-  if (Command({"SET", redis_key, recordset_xml})) {
-    parsed_.Store(redis_key, std::move(recordset_xml));
-  } else {
-    parsed_.Erase(redis_key);
-  }
+  // The parsed copy is made by the first get, which has to read the text
+  // from Redis anyway (another process may have replaced it).
+  parsed_.Erase(redis_key);
+  Command({"SET", redis_key, recordset_xml});
 }
 
 RecordsetRef RedisCache::Get(const CacheScope& scope, std::string_view key) {

@@ -392,6 +392,10 @@ class SqliteDriver : public Driver {
     // writes to the schema by any path.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // "name" is an identifier, never a string: otherwise a misspelt quoted
+    // column silently becomes a text constant.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(db, 5000);
     rc = InstallSqliteCollations(db);
     // Reading the schema now turns a file that is not a database into an
