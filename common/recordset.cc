@@ -46,6 +46,7 @@ uint32_t RecordsetCore::AddRow(std::vector<Variant> values, RowState state) {
     if (auto key = IndexKeyOf(Cell(row, f), classes[f])) indexes[f]->buckets[*key].push_back(row);
   }
   sort_dirty = true;
+  find_positions.generation = 0;
   return row;
 }
 
@@ -68,6 +69,7 @@ void RecordsetCore::WriteCell(uint32_t row, size_t field, Variant value) {
         }
       }
       if (new_key) InsertSorted(indexes[field]->buckets[*new_key], row);
+      find_positions.generation = 0;
     }
   }
   cell = std::move(value);
@@ -123,41 +125,49 @@ bool RecordsetCore::RowMatches(uint32_t row, const Criteria& c) const {
   return false;
 }
 
+void RecordsetCore::SortRows(std::vector<uint32_t>& rows) const {
+  if (sort_keys.empty() || rows.size() < 2) return;
+  // Texts are folded once per row rather than once per comparison.
+  std::vector<std::vector<std::string>> folded(sort_keys.size());
+  for (size_t k = 0; k < sort_keys.size(); ++k) {
+    const size_t f = static_cast<size_t>(sort_keys[k].field);
+    if (classes[f] != FieldClass::kText) continue;
+    folded[k].resize(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const Variant& v = Cell(rows[i], f);
+      if (v.IsString()) FoldCase(v.string(), folded[k][i]);
+    }
+  }
+  std::vector<uint32_t> order(rows.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    for (size_t k = 0; k < sort_keys.size(); ++k) {
+      const size_t f = static_cast<size_t>(sort_keys[k].field);
+      const Variant& va = Cell(rows[a], f);
+      const Variant& vb = Cell(rows[b], f);
+      int c;
+      if (!folded[k].empty() && va.IsString() && vb.IsString()) {
+        c = folded[k][a].compare(folded[k][b]);
+        c = c < 0 ? -1 : (c > 0 ? 1 : 0);
+      } else {
+        c = CompareForSort(va, vb, classes[f]);
+      }
+      if (c != 0) return sort_keys[k].descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<uint32_t> sorted_rows(rows.size());
+  for (size_t i = 0; i < order.size(); ++i) sorted_rows[i] = rows[order[i]];
+  rows.swap(sorted_rows);
+}
+
 void RecordsetCore::EnsureSorted() {
   if (!sort_dirty) return;
   sorted.clear();
   for (uint32_t r = 0; r < row_count(); ++r) {
     if (IsLive(r)) sorted.push_back(r);
   }
-  if (!sort_keys.empty()) {
-    // Texts are folded once per row rather than once per comparison.
-    std::vector<std::vector<std::string>> folded(sort_keys.size());
-    for (size_t k = 0; k < sort_keys.size(); ++k) {
-      const size_t f = static_cast<size_t>(sort_keys[k].field);
-      if (classes[f] != FieldClass::kText) continue;
-      folded[k].resize(row_count());
-      for (uint32_t r : sorted) {
-        const Variant& v = Cell(r, f);
-        if (v.IsString()) FoldCase(v.string(), folded[k][r]);
-      }
-    }
-    std::stable_sort(sorted.begin(), sorted.end(), [&](uint32_t a, uint32_t b) {
-      for (size_t k = 0; k < sort_keys.size(); ++k) {
-        const size_t f = static_cast<size_t>(sort_keys[k].field);
-        const Variant& va = Cell(a, f);
-        const Variant& vb = Cell(b, f);
-        int c;
-        if (!folded[k].empty() && va.IsString() && vb.IsString()) {
-          c = folded[k][a].compare(folded[k][b]);
-          c = c < 0 ? -1 : (c > 0 ? 1 : 0);
-        } else {
-          c = CompareForSort(va, vb, classes[f]);
-        }
-        if (c != 0) return sort_keys[k].descending ? c > 0 : c < 0;
-      }
-      return false;
-    });
-  }
+  SortRows(sorted);
   rank.assign(row_count(), 0);
   for (uint32_t i = 0; i < sorted.size(); ++i) rank[sorted[i]] = i;
   sort_dirty = false;
@@ -190,66 +200,90 @@ void RecordsetCore::RebuildView() {
   ++view_generation;
   pos = 0;
   current_deleted = false;
-  const bool sorting = !sort_keys.empty();
-  if (sorting) EnsureSorted();
 
+  // The matching rows in insertion order first.
+  bool all_rows = false;
+  bool from_index = false;
   if (filter_kind == FilterKind::kCriteria) {
     // With an indexed equality term in every group, only the rows of those
     // buckets can match: test them instead of every row.
     std::vector<const std::vector<uint32_t>*> buckets;
-    bool indexed = true;
+    from_index = true;
+    // A filter that is one indexed equality term is answered by its bucket
+    // alone: an equal index key is an equal value.
+    const bool bucket_is_answer = criteria->IsSingleTerm();
     static const std::vector<uint32_t> kNoRows;
     for (const auto& group : criteria->groups) {
       const std::vector<uint32_t>* best = nullptr;
-      bool found = false;
       for (const Term& term : group) {
         if (!term.index_key || !indexes[static_cast<size_t>(term.field)]) continue;
         const auto& map = indexes[static_cast<size_t>(term.field)]->buckets;
         auto it = map.find(*term.index_key);
         const std::vector<uint32_t>* rows = it == map.end() ? &kNoRows : &it->second;
-        if (!found || rows->size() < best->size()) best = rows;
-        found = true;
+        if (!best || rows->size() < best->size()) best = rows;
       }
-      if (!found) {
-        indexed = false;
+      if (!best) {
+        from_index = false;
         break;
       }
       buckets.push_back(best);
     }
-    if (indexed) {
+    if (from_index) {
       for (const auto* rows : buckets) {
         for (uint32_t r : *rows) {
-          if (IsLive(r) && RowMatches(r, *criteria)) view.push_back(r);
+          if (!IsLive(r)) continue;
+          if (bucket_is_answer) {
+            // The caller reads these rows next; for a narrow filter ask for
+            // them now, all at once, instead of meeting each cache miss in turn.
+            if (rows->size() <= 256) {
+              const char* first = reinterpret_cast<const char*>(&cells[r * width()]);
+              const size_t bytes = width() * sizeof(Variant);
+              for (size_t off = 0; off < bytes; off += 64) __builtin_prefetch(first + off);
+            }
+            view.push_back(r);
+          } else if (RowMatches(r, *criteria)) {
+            view.push_back(r);
+          }
         }
       }
       if (buckets.size() > 1) {
         std::sort(view.begin(), view.end());
         view.erase(std::unique(view.begin(), view.end()), view.end());
       }
-      if (sorting) std::sort(view.begin(), view.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
-      return;
     }
   }
+  if (!from_index) {
+    const uint32_t n = row_count();
+    for (uint32_t r = 0; r < n; ++r) {
+      if (!IsLive(r)) continue;
+      switch (filter_kind) {
+        case FilterKind::kNone:
+          view.push_back(r);
+          break;
+        case FilterKind::kCriteria:
+          if (RowMatches(r, *criteria)) view.push_back(r);
+          break;
+        case FilterKind::kPending:
+          if (states[r] != RowState::kUnchanged) view.push_back(r);
+          break;
+      }
+    }
+    all_rows = filter_kind == FilterKind::kNone;
+  }
+  if (sort_keys.empty()) return;
 
-  auto visit = [&](uint32_t r) {
-    switch (filter_kind) {
-      case FilterKind::kNone:
-        view.push_back(r);
-        break;
-      case FilterKind::kCriteria:
-        if (RowMatches(r, *criteria)) view.push_back(r);
-        break;
-      case FilterKind::kPending:
-        if (states[r] != RowState::kUnchanged) view.push_back(r);
-        break;
-    }
-  };
-  if (sorting) {
-    for (uint32_t r : sorted) visit(r);
+  // Then the sort order: from the cached order of all rows when it is
+  // current, otherwise by sorting the few matches themselves, which beats
+  // sorting every row for a narrow filter.
+  if (sort_dirty && !all_rows && view.size() * 8 < row_count()) {
+    SortRows(view);
+    return;
+  }
+  EnsureSorted();
+  if (all_rows) {
+    view = sorted;
   } else {
-    for (uint32_t r = 0; r < row_count(); ++r) {
-      if (IsLive(r)) visit(r);
-    }
+    std::sort(view.begin(), view.end(), [&](uint32_t a, uint32_t b) { return rank[a] < rank[b]; });
   }
 }
 
@@ -618,8 +652,16 @@ void Recordset::SetSort(std::string_view sort) {
   }
   core.sort_text = std::string(sort);
   if (!core.open) return;
-  core.sort_keys = std::move(keys);
-  core.sort_dirty = true;
+  // The same keys again (a loop re-sorting by one field) keep the order
+  // already computed, which edits invalidate on their own.
+  const bool same = keys.size() == core.sort_keys.size() &&
+                    std::equal(keys.begin(), keys.end(), core.sort_keys.begin(), [](const SortKey& a, const SortKey& b) {
+                      return a.field == b.field && a.descending == b.descending;
+                    });
+  if (!same) {
+    core.sort_keys = std::move(keys);
+    core.sort_dirty = true;
+  }
   core.RebuildView();
 }
 
@@ -661,18 +703,31 @@ void Recordset::Find(std::string_view criteria, int32_t skip, int32_t direction)
   // instead of walking the view, once the view is big enough to matter.
   const size_t f = static_cast<size_t>(term.field);
   if (term.index_key && core.indexes[f] && size > 32) {
-    const auto& map = core.indexes[f]->buckets;
-    auto it = map.find(*term.index_key);
-    int64_t best = direction > 0 ? size : -1;
-    if (it != map.end()) {
-      core.EnsureInverse();
-      for (uint32_t r : it->second) {
-        if (r >= core.view_pos_stamp.size() || core.view_pos_stamp[r] != core.view_generation) continue;
-        const int64_t p = core.view_pos_of_row[r];
-        if (direction > 0 ? (p >= start && p < best) : (p <= start && p > best)) best = p;
+    auto& cache = core.find_positions;
+    if (cache.generation != core.view_generation || cache.field != f || cache.key != *term.index_key) {
+      cache.positions.clear();
+      const auto& map = core.indexes[f]->buckets;
+      if (auto it = map.find(*term.index_key); it != map.end()) {
+        core.EnsureInverse();
+        for (uint32_t r : it->second) {
+          if (r < core.view_pos_stamp.size() && core.view_pos_stamp[r] == core.view_generation) {
+            cache.positions.push_back(core.view_pos_of_row[r]);
+          }
+        }
+        std::sort(cache.positions.begin(), cache.positions.end());
       }
+      cache.generation = core.view_generation;
+      cache.field = f;
+      cache.key = *term.index_key;
     }
-    core.pos = best;
+    const auto& positions = cache.positions;
+    if (direction > 0) {
+      auto it = std::lower_bound(positions.begin(), positions.end(), static_cast<uint32_t>(start));
+      core.pos = it == positions.end() ? size : static_cast<int64_t>(*it);
+    } else {
+      auto it = std::upper_bound(positions.begin(), positions.end(), static_cast<uint32_t>(start));
+      core.pos = it == positions.begin() ? -1 : static_cast<int64_t>(*(it - 1));
+    }
     return;
   }
 

@@ -82,6 +82,16 @@ struct RecordsetCore {
 
   std::vector<std::unique_ptr<FieldIndex>> indexes;  // per field; null when not optimized
 
+  // View positions of the rows of one index bucket, ascending: what a loop
+  // of Find calls on one value and one view searches. Valid while the view
+  // generation is the same; edits of indexed values reset it.
+  struct FindPositions {
+    uint64_t generation = 0;
+    size_t field = 0;
+    std::string key;
+    std::vector<uint32_t> positions;
+  } find_positions;
+
   // Compiled criteria by text, so that a loop setting the same few filters
   // parses each once.
   std::unordered_map<std::string, std::shared_ptr<const Criteria>> criteria_cache;
@@ -108,6 +118,8 @@ struct RecordsetCore {
   // Recomputes the view from filter and sort and moves to its first row.
   void RebuildView();
   void EnsureSorted();
+  // Stable-sorts row ids given in insertion order by the sort keys.
+  void SortRows(std::vector<uint32_t>& rows) const;
   void EnsureInverse();
   void BuildIndex(size_t field);
 };

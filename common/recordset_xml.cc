@@ -530,11 +530,7 @@ std::shared_ptr<TableSchema> ReadElementType(const pugi::xml_node& element, NsSc
 
 ColumnSchema ReadAttributeType(const pugi::xml_node& node, NsScope& scope) {
   ColumnSchema col;
-  const char* name = Attr(node, scope, "", "name");
-  if (!name) {
-    // "name" is unprefixed: look it up directly.
-    name = node.attribute("name").as_string(nullptr);
-  }
+  const char* name = node.attribute("name").as_string(nullptr);  // unprefixed: no namespace
   if (!name || !*name) BadXml("a column without a name");
   col.xml_name = name;
   const char* rs_name = Attr(node, scope, kNsRowset, "name");

@@ -335,12 +335,16 @@ TEST(Optimize, IndexedAndScannedResultsAgree) {
   const char* filters[] = {"schema_id=3", "schema_id=3 AND data_value='yes'", "data_value='ä'",
                            "(schema_id=5 AND option_id=1) OR (schema_id=7 AND option_id=0)",
                            "schema_id=3 OR data_value='-'", "data_value='nothing'", "option_id=2 AND price<10"};
-  for (const char* sort : {"", "price DESC", "data_value, option_id DESC"}) {
+  for (const char* sort : {"", "price DESC", "data_value, option_id DESC", "option_id"}) {
     for (const char* f : filters) {
+      // Sort then filter (rows ranked in the order of all rows) against
+      // filter then sort (the matching rows sorted by themselves).
+      plain->SetFilter(Variant(int32_t{0}));
       plain->SetSort(sort);
-      indexed->SetSort(sort);
       plain->SetFilter(Variant(f));
+      indexed->SetSort("");
       indexed->SetFilter(Variant(f));
+      indexed->SetSort(sort);
       ASSERT_EQ(plain->RecordCount(), indexed->RecordCount()) << f << " / " << sort;
       for (int32_t p = 0; p < plain->RecordCount(); ++p) {
         for (int field = 0; field < 4; ++field) {
