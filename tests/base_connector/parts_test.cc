@@ -1,0 +1,347 @@
+// The connector's parts without a server: type mapping and value parsing,
+// connection strings, case folding, the result builder, the in-process
+// cache's bound, an unreachable Redis, SHAPE parsing and grouping, the
+// trace's JSON lines.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "base/column_types.h"
+#include "base/connection_string.h"
+#include "base/memory_cache.h"
+#include "base/postgres_driver.h"
+#include "base/redis_cache.h"
+#include "base/result_builder.h"
+#include "base/shape.h"
+#include "base/text_fold.h"
+#include "base/trace.h"
+
+namespace trelix::base {
+namespace {
+
+TEST(ColumnTypes, DeclaredSqlServerTypesMapToFields) {
+  struct Case {
+    const char* declared;
+    DataType type;
+    int32_t size;
+    int precision, scale;
+  };
+  const Case cases[] = {
+      {"int", DataType::kInteger, 0, 0, 0},          {"INT", DataType::kInteger, 0, 0, 0},
+      {"bigint", DataType::kBigInt, 0, 0, 0},        {"smallint", DataType::kSmallInt, 0, 0, 0},
+      {"tinyint", DataType::kUnsignedTinyInt, 0, 0, 0},
+      {"bit", DataType::kBoolean, 0, 0, 0},          {"nvarchar(50)", DataType::kVarWChar, 50, 0, 0},
+      {"NVARCHAR ( 10 )", DataType::kVarWChar, 10, 0, 0},
+      {"nvarchar(max)", DataType::kLongVarWChar, 1073741823, 0, 0},
+      {"varchar(7)", DataType::kVarChar, 7, 0, 0},   {"ntext", DataType::kLongVarWChar, 1073741823, 0, 0},
+      {"float", DataType::kDouble, 0, 0, 0},         {"real", DataType::kSingle, 0, 0, 0},
+      {"money", DataType::kCurrency, 0, 0, 0},       {"decimal(9,2)", DataType::kNumeric, 0, 9, 2},
+      {"numeric", DataType::kNumeric, 0, 18, 0},     {"datetime", DataType::kDBTimeStamp, 0, 0, 0},
+      {"dbo.nvarchar(20)", DataType::kVarWChar, 20, 0, 0},  // a schema-qualified domain
+      {"\"nvarchar\"", DataType::kVarWChar, 4000, 0, 0},     // no length: as wide as an expression
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.declared);
+    auto field = FieldFromDeclaredType(c.declared);
+    ASSERT_TRUE(field.has_value());
+    EXPECT_EQ(field->type, c.type);
+    EXPECT_EQ(field->defined_size, c.size);
+    EXPECT_EQ(field->precision, c.precision);
+    EXPECT_EQ(field->numeric_scale, c.scale);
+  }
+  // SQLite's own names and nonsense are typed by value instead.
+  for (const char* other : {"INTEGER", "TEXT", "BLOB", "", "nvarchar(x)", "decimal(9"}) {
+    EXPECT_FALSE(FieldFromDeclaredType(other).has_value()) << other;
+  }
+  struct Native {
+    const char* postgres;
+    const char* sql_server;
+  };
+  for (auto [pg, ms] : {Native{"integer", "int"}, Native{"character varying(50)", "nvarchar(50)"},
+                        Native{"text", "ntext"}, Native{"boolean", "bit"}, Native{"double precision", "float"},
+                        Native{"numeric(19,4)", "decimal(19,4)"}, Native{"timestamp(3) without time zone", "datetime"}}) {
+    EXPECT_EQ(SqlServerTypeOfPostgresType(pg).value_or("?"), ms);
+  }
+  EXPECT_FALSE(SqlServerTypeOfPostgresType("jsonb").has_value());
+}
+
+TEST(ColumnTypes, ValuesConvertOrFailClearly) {
+  EXPECT_NEAR(*ParseDateTime("2024-01-02 03:04:05"), 45293.12783564815, 1e-9);
+  EXPECT_NEAR(*ParseDateTime("2024-01-02T03:04:05.500Z"), 45293.12783564815 + 0.5 / 86400, 1e-9);
+  EXPECT_EQ(*ParseDateTime("1899-12-30"), 0.0);
+  EXPECT_NEAR(*ParseDateTime("1899-12-29 06:00:00"), -1.25, 1e-12);  // OLE dates count time forward
+  for (const char* bad : {"2024-02-30", "2024-13-01", "24-01-01", "2024-01-01 25:00:00", "yesterday", ""}) {
+    EXPECT_FALSE(ParseDateTime(bad).has_value()) << bad;
+  }
+  struct Money {
+    const char* text;
+    int64_t scaled;
+  };
+  for (auto [text, scaled] : {Money{"1200.5", 12005000}, Money{"$1,200.50", 12005000}, Money{"-$0.01", -100},
+                              Money{"($2.00)", -20000}, Money{"0.00005", 0}, Money{"0.00015", 2},
+                              Money{"0.000151", 2}, Money{"7", 70000}}) {
+    ASSERT_TRUE(ParseCurrency(text).has_value()) << text;
+    EXPECT_EQ(ParseCurrency(text)->scaled, scaled) << text;
+  }
+  for (const char* bad : {"", "$", "1.2.3", "abc", "99999999999999999999"}) EXPECT_FALSE(ParseCurrency(bad)) << bad;
+
+  EXPECT_EQ(VariantFromText("t", DataType::kBoolean).value(), Variant(true));
+  EXPECT_EQ(VariantFromText("42", DataType::kSmallInt).value(), Variant(int16_t{42}));
+  EXPECT_EQ(VariantFromInteger(7, DataType::kCurrency).value(), Variant(Currency{70000}));
+  EXPECT_FALSE(VariantFromInteger(70000, DataType::kSmallInt).ok());
+  EXPECT_FALSE(VariantFromText("12abc", DataType::kInteger).ok());
+  EXPECT_FALSE(VariantFromReal(1.5, DataType::kInteger).ok());
+  EXPECT_EQ(SanitizeUtf8("a\xff" "b\xc3"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(SanitizeUtf8("Émile"), "Émile");
+}
+
+TEST(ResultBuilder, NamesAreUniqueAndExpressionsTypedByTheirValues) {
+  ResultBuilder builder;
+  builder.AddColumn("id", FieldFromDeclaredType("int"));
+  builder.AddColumn("id", FieldFromDeclaredType("int"));  // a.id, b.id
+  builder.AddColumn("", std::nullopt);                    // unnamed expression
+  builder.AddColumn("wide", std::nullopt);
+  builder.AddColumn("mixed", std::nullopt);
+  builder.AddColumn("nulls", std::nullopt);
+  for (int64_t row : {1, 2}) {
+    ASSERT_TRUE(builder.AddInteger(row).ok());
+    ASSERT_TRUE(builder.AddInteger(row).ok());
+    ASSERT_TRUE(builder.AddText("x").ok());
+    ASSERT_TRUE(builder.AddInteger(row == 1 ? 5000000000 : 1).ok());
+    ASSERT_TRUE((row == 1 ? builder.AddInteger(1) : builder.AddReal(0.5)).ok());
+    ASSERT_TRUE(builder.AddNull().ok());
+    builder.EndRow();
+  }
+  auto rs = builder.Finish();
+  ASSERT_TRUE(rs.ok()) << rs.status().message();
+  const Recordset& r = *rs.value();
+  EXPECT_EQ(r.Field(0).name, "id");
+  EXPECT_EQ(r.Field(1).name, "id_2");
+  EXPECT_EQ(r.Field(2).name, "Expr3");
+  EXPECT_EQ(r.Field(2).type, DataType::kVarWChar);
+  EXPECT_EQ(r.Field(3).type, DataType::kBigInt);
+  EXPECT_EQ(r.Field(4).type, DataType::kDouble);
+  EXPECT_EQ(r.Field(5).type, DataType::kInteger);
+  EXPECT_EQ(r.RecordCount(), 2);
+  EXPECT_EQ(r.Value(4), Variant(1.0));
+
+  ResultBuilder bad;
+  bad.AddColumn("qty", FieldFromDeclaredType("smallint"));
+  Status status = bad.AddInteger(100000);
+  EXPECT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("qty"), std::string::npos);
+}
+
+TEST(ConnectionStrings, ParseOrFailClearly) {
+  auto sqlite = ParseConnectionString("SQLite:/data/site");
+  ASSERT_TRUE(sqlite.ok());
+  EXPECT_EQ(sqlite->scheme, "sqlite");
+  EXPECT_EQ(sqlite->rest, "/data/site");
+  EXPECT_EQ(PostgresConninfo(ParseConnectionString("postgresql://u@h:5/db").value()), "postgresql://u@h:5/db");
+  EXPECT_EQ(PostgresConninfo(ParseConnectionString("postgresql:host=h dbname=d").value()), "host=h dbname=d");
+  for (const char* bad : {"", "nocolon", ":x", "we ird:x"}) EXPECT_FALSE(ParseConnectionString(bad).ok()) << bad;
+
+  auto mssql = ParseSqlServerAddress("//sa:p%40ss@db.example:14330");
+  ASSERT_TRUE(mssql.ok());
+  EXPECT_EQ(mssql->user, "sa");
+  EXPECT_EQ(mssql->password, "p@ss");
+  EXPECT_EQ(mssql->host, "db.example");
+  EXPECT_EQ(mssql->port, 14330);
+  EXPECT_EQ(ParseSqlServerAddress("//u:p@[::1]").value().host, "::1");
+  for (const char* bad : {"sa@h", "//u:p@", "//u:p@h:0", "//u:p@h:99999", "//u:%zz@h"}) {
+    EXPECT_FALSE(ParseSqlServerAddress(bad).ok()) << bad;
+  }
+
+  for (const char* good : {"demo_project", "Demo Specs", "a.b"}) EXPECT_TRUE(ValidateDatabaseName(good).ok()) << good;
+  for (const char* bad : {"", "../etc", "a/b", "a\\b", ".hidden", "x\"y", "x;y", "a\nb"}) {
+    EXPECT_FALSE(ValidateDatabaseName(bad).ok()) << bad;
+  }
+
+  auto redis = ParseRedisUrl("redis://:secret@10.0.0.5:6380/3");
+  ASSERT_TRUE(redis.ok());
+  EXPECT_EQ(redis->host, "10.0.0.5");
+  EXPECT_EQ(redis->port, 6380);
+  EXPECT_EQ(redis->database, 3);
+  EXPECT_EQ(redis->password, "secret");
+  EXPECT_EQ(ParseRedisUrl("redis://cache").value().port, 6379);
+  for (const char* bad : {"http://x", "redis://", "redis://h:", "redis://h:70000", "redis://h/x"}) {
+    EXPECT_FALSE(ParseRedisUrl(bad).ok()) << bad;
+  }
+}
+
+TEST(TextFold, IgnoresCaseKeepsAccentsAndAsciiOrder) {
+  EXPECT_EQ(FoldCase("ÉCOLE"), FoldCase("école"));
+  EXPECT_EQ(FoldCase("STRASSE"), FoldCase("straße"));
+  EXPECT_NE(FoldCase("ecole"), FoldCase("école"));
+  EXPECT_EQ(CompareFolded("Apple", "aPPLE"), 0);
+  EXPECT_LT(CompareFolded("apple", "Banana"), 0);
+  EXPECT_LT(CompareFolded("ab", "abc"), 0);
+  EXPECT_LT(CompareFolded("Zebra", "école"), 0);  // code point order after folding
+  EXPECT_EQ(CompareFolded("ÉCOLE", "école"), 0);
+  // On ASCII the order is SQLite's NOCASE (lower case, then bytes): '_' (0x5F) after digits and 'Z'->'z' (0x7A).
+  const char* ascii[] = {"a1", "a_", "A_", "aZ", "a~", ""};
+  for (const char* a : ascii) {
+    for (const char* b : ascii) {
+      std::string la(a), lb(b);
+      for (char& c : la) c = static_cast<char>(std::tolower(c));
+      for (char& c : lb) c = static_cast<char>(std::tolower(c));
+      const int expected = la < lb ? -1 : la > lb ? 1 : 0;
+      EXPECT_EQ(CompareFolded(a, b), expected) << a << " vs " << b;
+    }
+  }
+}
+
+TEST(MemoryCache, BoundedLeastRecentlyUsedFirst) {
+  const std::string xml = [] {
+    auto rs = std::make_shared<Recordset>();
+    rs->AppendField("n", DataType::kInteger);
+    rs->Open();
+    for (int32_t i = 0; i < 20; ++i) rs->AppendRow({Variant(i)});
+    return rs->SaveXml();
+  }();
+  const size_t bound = 6 * (2 * xml.size() + 100);  // room for about six entries
+  MemoryCache cache(bound);
+  for (int i = 0; i < 5; ++i) cache.Store("k" + std::to_string(i), xml);
+  ASSERT_NE(cache.Lookup("k0"), nullptr);  // k0 is now the most recent
+  for (int i = 5; i < 9; ++i) cache.Store("k" + std::to_string(i), xml);
+  EXPECT_NE(cache.Lookup("k0"), nullptr);
+  EXPECT_EQ(cache.Lookup("k1"), nullptr);
+  EXPECT_NE(cache.Lookup("k8"), nullptr);
+  EXPECT_LE(cache.bytes(), bound);
+  EXPECT_EQ(cache.Lookup("k8")->RecordCount(), 20);
+
+  cache.Store("k8", "<not xml");  // a replacement answers for the key from now on
+  EXPECT_EQ(cache.Lookup("k8"), nullptr);
+  EXPECT_EQ(cache.Lookup("k0", &xml)->RecordCount(), 20);
+  const std::string other = xml + " ";
+  EXPECT_EQ(cache.Lookup("k0", &other), nullptr);
+  cache.Store("huge", std::string(bound, 'x'));  // larger than the bound: not kept
+  EXPECT_EQ(cache.Lookup("huge"), nullptr);
+}
+
+TEST(RedisCache, UnreachableServerMissesAndReportsOnce) {
+  std::vector<std::string> reports;
+  SetCacheReporter([&](std::string_view message) { reports.emplace_back(message); });
+  RedisCache cache(ParseRedisUrl("redis://127.0.0.1:1").value());
+  const CacheScope scope{5, "sqlite:/x", "db"};
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 50; ++i) {
+    cache.Put(scope, "k", "<xml/>");
+    EXPECT_EQ(cache.Get(scope, "k"), nullptr);
+  }
+  // Calls while it is down do not wait on it.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  SetCacheReporter(nullptr);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find("unavailable"), std::string::npos);
+  EXPECT_EQ(RedisCache::RedisKey(scope, "GetSpecs1"), RedisCache::RedisKey({5, "sqlite:/x", "DB"}, "GetSpecs1"));
+  EXPECT_NE(RedisCache::RedisKey(scope, "k"), RedisCache::RedisKey({6, "sqlite:/x", "db"}, "k"));
+  EXPECT_EQ(RedisCache::RedisKey(scope, "k").find("sqlite"), std::string::npos);  // no connection text in keys
+}
+
+TEST(Shape, ParsesTheCommandForms) {
+  struct Case {
+    const char* text;
+    bool ok;
+    const char* alias;
+    const char* chapter;
+    std::vector<std::string> by;
+  };
+  const Case cases[] = {
+      {"SHAPE {SELECT 1} AS x COMPUTE x BY a, b", true, "x", "x", {"a", "b"}},
+      {"shape {SELECT 1} x compute x kids by a", true, "x", "kids", {"a"}},
+      {"SHAPE {SELECT '}' AS b, '{' AS c} AS [my rows] COMPUTE [my rows] AS 'kids' BY \"b\"", true, "my rows",
+       "kids", {"b"}},
+      {"SHAPE {SELECT {fn NOW()}} AS x COMPUTE x", true, "x", "x", {}},
+      {"SHAPE {SELECT 1} COMPUTE y BY a", true, "y", "y", {"a"}},
+      {"SHAPE {SELECT 1} AS x COMPUTE y BY a", false, "", "", {}},
+      {"SHAPE {SELECT 1 AS x COMPUTE x", false, "", "", {}},
+      {"SHAPE {SELECT 1} AS x", false, "", "", {}},
+      {"SHAPE {SELECT 1} AS x COMPUTE x BY", false, "", "", {}},
+      {"SHAPE {SELECT 1} AS x COMPUTE x BY a extra", false, "", "", {}},
+      {"SHAPE {SELECT 1} AS x APPEND ({SELECT 2} RELATE a TO a)", false, "", "", {}},
+      {"SHAPE {SELECT 1} AS x COMPUTE x, SUM(x.a) AS s BY a", false, "", "", {}},
+      {"SELECT 1", false, "", "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto parsed = ParseShape(c.text);
+    ASSERT_EQ(parsed.ok(), c.ok) << (parsed.ok() ? "" : parsed.status().message());
+    if (!c.ok) continue;
+    EXPECT_EQ(parsed->alias, c.alias);
+    EXPECT_EQ(parsed->chapter_name, c.chapter);
+    EXPECT_EQ(parsed->by, c.by);
+  }
+  std::string deep;
+  for (int i = 0; i < 40; ++i) deep += "SHAPE (";
+  EXPECT_FALSE(ParseShape(deep).ok());
+  EXPECT_EQ(ParseShape("SHAPE ((SHAPE {x} AS a COMPUTE a) AS b COMPUTE b)").ok(), false);
+}
+
+TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCase) {
+  auto child = std::make_shared<Recordset>();
+  child->AppendField("cat", DataType::kVarWChar, 20);
+  child->AppendField("n", DataType::kInteger);
+  child->Open();
+  const std::pair<Variant, int32_t> rows[] = {{Variant("b"), 1}, {Variant("A"), 2}, {Variant("B"), 3},
+                                              {Variant::Null(), 4}, {Variant("a"), 5}, {Variant::Null(), 6}};
+  for (const auto& [cat, n] : rows) child->AppendRow({cat, Variant(n)});
+  auto run = [&](const std::string&) -> Result<RecordsetRef> { return child->Clone(); };
+
+  auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(), run);
+  ASSERT_TRUE(grouped.ok()) << grouped.status().message();
+  Recordset& parent = *grouped.value();
+  ASSERT_EQ(parent.RecordCount(), 3);
+  std::vector<std::string> firsts;
+  std::vector<int32_t> sizes;
+  for (parent.MoveFirst(); !parent.IsEOF(); parent.MoveNext()) {
+    firsts.push_back(parent.Value("cat").IsNull() ? "NULL" : parent.Value("cat").string());
+    sizes.push_back(parent.Value("rows").As<Recordset>()->RecordCount());
+  }
+  EXPECT_EQ(firsts, (std::vector<std::string>{"b", "A", "NULL"}));
+  EXPECT_EQ(sizes, (std::vector<int32_t>{2, 2, 2}));
+
+  auto all = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows").value(), run);
+  ASSERT_TRUE(all.ok());
+  EXPECT_EQ(all.value()->RecordCount(), 1);
+  EXPECT_EQ(all.value()->Value("rows").As<Recordset>()->RecordCount(), 6);
+
+  EXPECT_FALSE(ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY nope").value(), run).ok());
+  auto empty = [&](const std::string&) -> Result<RecordsetRef> {
+    auto none = std::make_shared<Recordset>();
+    none->AppendField("cat", DataType::kVarWChar, 20);
+    none->Open();
+    return none;
+  };
+  EXPECT_EQ(ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY cat").value(), empty).value()->RecordCount(), 0);
+}
+
+TEST(Trace, JsonLinesAndFile) {
+  EXPECT_EQ(TraceJsonLine({"ExecuteQuery", "demo_project", "SELECT 'a\"b'\n", 0, 0.4204}),
+            R"({"op":"ExecuteQuery","database":"demo_project","text":"SELECT 'a\"b'\n","handle":0,"ms":0.42})");
+  EXPECT_EQ(TraceJsonLine({"CacheRecordset", "p", "bad\xff", 3, 1}),
+            "{\"op\":\"CacheRecordset\",\"database\":\"p\",\"text\":\"bad\xEF\xBF\xBD\",\"handle\":3,\"ms\":1.0}");
+
+  const std::string path = (std::filesystem::temp_directory_path() / ("trace_" + std::to_string(getpid()))).string();
+  ASSERT_TRUE(TraceToFile(path).ok());
+  { TraceScope scope("GetCachedRecordset", "p", "K1", 9); }
+  { TraceScope scope("ExecuteShape", "s", "SHAPE", 0); }
+  SetTraceSink(nullptr);
+  { TraceScope scope("ExecuteQuery", "s", "not traced", 0); }
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::remove(path.c_str());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind(R"({"op":"GetCachedRecordset","database":"p","text":"K1","handle":9,"ms":)", 0), 0u);
+  EXPECT_EQ(lines[1].rfind(R"({"op":"ExecuteShape")", 0), 0u);
+  EXPECT_FALSE(TraceToFile("/nonexistent/dir/trace").ok());
+}
+
+}  // namespace
+}  // namespace trelix::base
