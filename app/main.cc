@@ -1,7 +1,4 @@
 // trelix_eb: the command-line tool and HTTP service.
-#include <cstdio>
+#include "app/cli.h"
 
-int main() {
-  std::fprintf(stderr, "trelix_eb: not built yet\n");
-  return 2;
-}
+int main(int argc, char** argv) { return trelix::app::RunCli(argc, argv); }
