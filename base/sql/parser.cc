@@ -254,6 +254,28 @@ class Parser {
   }
 
   bool ParseSelectItem(SelectItem* item) {
+    // `*` and `qualifier.*` stand only as whole select items.
+    if (IsOp(Peek(), "*")) {
+      ++pos_;
+      item->expr = Make(ExprKind::kStar);
+      return true;
+    }
+    if (IsNameToken(Peek())) {
+      size_t k = 1;
+      while (IsPunct(Peek(k), '.') &&
+             (Peek(k + 1).kind == TokenKind::kIdentifier || Peek(k + 1).kind == TokenKind::kQuotedIdentifier ||
+              IsPunct(Peek(k + 1), '.'))) {
+        k += IsPunct(Peek(k + 1), '.') ? 1 : 2;
+      }
+      if (IsPunct(Peek(k), '.') && IsOp(Peek(k + 1), "*")) {
+        auto e = Make(ExprKind::kStar);
+        bool star = false;
+        if (!ParseDottedName(&e->parts, &star)) return false;
+        if (!star) return Syntax();
+        item->expr = std::move(e);
+        return true;
+      }
+    }
     const Token& t = Peek();
     // `alias = expression`: a select item is never a comparison in T-SQL.
     if ((IsNameToken(t) || t.kind == TokenKind::kString) && IsOp(Peek(1), "=")) {
@@ -467,7 +489,7 @@ class Parser {
       }
       return Syntax();
     }
-    if (!*star && parts->back().text.empty()) return Syntax();
+    if (parts->back().text.empty()) return Syntax();
     if (parts->size() > 5) return Fail(Status::InvalidArgument("name with too many parts" + Near(Peek())));
     return true;
   }
@@ -678,10 +700,6 @@ class Parser {
       case TokenKind::kQuotedIdentifier:
         return ParseNameExpr();
       case TokenKind::kOperator:
-        if (t.text == "*") {
-          ++pos_;
-          return Make(ExprKind::kStar);
-        }
         break;
       case TokenKind::kPunct:
         if (t.text == "(") {
@@ -774,7 +792,10 @@ class Parser {
     auto e = Make(ExprKind::kColumn);
     bool star = false;
     if (!ParseDottedName(&e->parts, &star)) return nullptr;
-    if (star) e->kind = ExprKind::kStar;
+    if (star) {
+      Fail(Status::InvalidArgument("qualifier.* outside the select list" + Near(Peek())));
+      return nullptr;
+    }
     if (IsPunct(Peek(), '(')) {
       Fail(Status::Unsupported("user-defined function " + e->parts.back().text));
       return nullptr;

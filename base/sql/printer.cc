@@ -147,14 +147,7 @@ class Printer {
   // ---- names ----
   std::string Ident(const Name& n) const {
     if (Tsql()) return n.quoted ? Quote(n.text, '[', ']') : n.text;
-    const bool keyword = TargetKeywords().count(Lower(n.text)) > 0;
-    if (IsRegularName(n.text) && !keyword) return n.text;
-    if (!n.quoted && !keyword && !IsRegularName(n.text)) {
-      // A bare T-SQL name with characters such as $, # or non-ASCII letters.
-      bool plain = true;
-      for (char c : n.text) plain = plain && c != '"';
-      if (plain && (n.text[0] != '#' && n.text[0] != '$')) return n.text;
-    }
+    if (IsRegularName(n.text) && TargetKeywords().count(Lower(n.text)) == 0) return n.text;
     return Quote(Pg() ? Lower(n.text) : n.text, '"', '"');
   }
 

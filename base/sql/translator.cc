@@ -30,6 +30,11 @@ Result<Translation> TranslateSelect(std::string_view tsql, Dialect dialect, cons
     if (tsql_target) return unchanged();
     return Status::InvalidArgument("statement longer than " + std::to_string(kMaxStatementBytes) + " bytes");
   }
+  // Neither engine's client interface carries a NUL character in a
+  // statement (both take C strings).
+  if (!tsql_target && tsql.find('\0') != std::string_view::npos) {
+    return Status::InvalidArgument("NUL character in the statement");
+  }
   // SQL Server judges its own dialect: what this parser does not take goes
   // to it unchanged.
   auto tokens = Tokenize(tsql);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <random>
 
 #include "base/sql/translator.h"
 #include "base_sql/sample_schema.h"
@@ -138,6 +139,33 @@ TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
     ASSERT_TRUE(result.ok()) << result.status().message();
     EXPECT_EQ(result->rows, row.rows);
   }
+}
+
+// What the translator accepts is valid PostgreSQL syntax: mutated
+// statements may name unknown tables or mismatch types, never break the
+// grammar (SQLSTATE 42601).
+TEST_F(ExecutePostgresTest, MutatedStatementsYieldValidSyntax) {
+  std::vector<std::string> seeds;
+  for (const auto& [id, s] : LoadStatements("statements")) {
+    seeds.push_back(ReplaceAll(ReplaceAll(s.text, "demo_project", project_), "demo_specs", specs_));
+  }
+  const char* iterations_env = std::getenv("TRELIX_FUZZ_ITERATIONS");
+  const int iterations = iterations_env ? std::atoi(iterations_env) : 1500;
+  std::mt19937 rng(7);
+  int accepted = 0;
+  for (int i = 0; i < iterations; ++i) {
+    const std::string input = testing::MutateStatement(seeds[rng() % seeds.size()], rng);
+    auto r = Translate(input, Dialect::kPostgres);
+    if (!r.ok()) continue;
+    ++accepted;
+    const std::string sql = ProviderCommand(r->text);
+    std::unique_ptr<PGresult, decltype(&PQclear)> prepared(
+        PQprepare(conn_.get(), "", sql.c_str(), 0, nullptr), &PQclear);
+    const char* state = PQresultErrorField(prepared.get(), PG_DIAG_SQLSTATE);
+    EXPECT_NE(std::string(state ? state : ""), "42601") << input << "\n=> " << sql << "\n"
+                                                        << PQerrorMessage(conn_.get());
+  }
+  EXPECT_GT(accepted, iterations / 10);
 }
 
 }  // namespace

@@ -127,11 +127,23 @@ ColumnTypeLookup SampleCatalogue() {
 }
 
 std::string ProviderCommand(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos || text.compare(first, 5, "SHAPE") != 0) return text;
   const size_t open = text.find('{');
-  const size_t close = text.rfind('}');
-  if (text.rfind("SHAPE", 0) != 0 || open == std::string::npos || close == std::string::npos) return text;
-  const size_t inner_close = text.find('}', open);
-  return text.substr(open + 1, inner_close - open - 1);
+  if (open == std::string::npos) return text;
+  // Up to the first '}' outside literals and quoted names.
+  char quote = 0;
+  for (size_t i = open + 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '}') {
+      return text.substr(open + 1, i - open - 1);
+    }
+  }
+  return text;
 }
 
 std::string NormalizeValue(const std::string& value, bool is_null) {

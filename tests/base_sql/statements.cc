@@ -1,6 +1,7 @@
 #include "base_sql/statements.h"
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -83,6 +84,42 @@ bool SameTokens(const std::string& a, const std::string& b, std::string* diff) {
     return false;
   }
   return true;
+}
+
+namespace {
+const char* const kPieces[] = {
+    "SELECT ", " FROM ", " WHERE ", " JOIN ", " LEFT OUTER JOIN ", " ON ", " GROUP BY ", " ORDER BY ", " UNION ",
+    " TOP 3 ", " DISTINCT ", "(", ")", ",", ".", "..", "'", "''", "N'", "[", "]", "\"", " + ", " - ", " * ", " = ",
+    " != ", " !< ", " <> ", " AND ", " OR ", " NOT ", " IS NULL ", " IN (", " LIKE ", " BETWEEN ", " CASE ",
+    " WHEN ", " THEN ", " ELSE ", " END ", " cast(", " as varchar(5)", " MIN(", " COUNT(*) ", " x ", " t.x ",
+    " 1 ", " 1.5e3 ", " 1INNER ", "--", "/*", "*/", ";", " @v ", "{", "}", " SHAPE ", "\n", "\t", "\xc3\xa9",
+    "\0", " ESCAPE ", " EXISTS ", " HAVING ", " AS ", " demo_project..e_brochure ",
+};
+
+}  // namespace
+
+const char* RandomPiece(std::mt19937& rng) { return kPieces[rng() % std::size(kPieces)]; }
+
+std::string MutateStatement(std::string s, std::mt19937& rng) {
+  const int edits = 1 + static_cast<int>(rng() % 4);
+  for (int e = 0; e < edits; ++e) {
+    const size_t at = s.empty() ? 0 : rng() % (s.size() + 1);
+    switch (rng() % 4) {
+      case 0:  // delete a run
+        if (!s.empty() && at < s.size()) s.erase(at, 1 + rng() % 12);
+        break;
+      case 1:  // insert a piece
+        s.insert(at, kPieces[rng() % std::size(kPieces)]);
+        break;
+      case 2:  // flip a byte
+        if (!s.empty() && at < s.size()) s[at] = static_cast<char>(rng() % 256);
+        break;
+      default:  // cut
+        s.resize(at);
+        break;
+    }
+  }
+  return s;
 }
 
 }  // namespace trelix::sql::testing

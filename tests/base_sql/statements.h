@@ -3,6 +3,7 @@
 // rewrites (tests/base_sql/testdata), loaded by id ("S01" ...).
 
 #include <map>
+#include <random>
 #include <string>
 
 namespace trelix::sql::testing {
@@ -19,5 +20,10 @@ std::map<std::string, SampleStatement> LoadStatements(const std::string& file);
 // without regard to case, literals and quoted names exactly, blanks
 // ignored. `diff` receives the first difference.
 bool SameTokens(const std::string& a, const std::string& b, std::string* diff);
+
+// Fuzzing help: a statement with one to four random edits (deletions,
+// inserted SQL fragments, flipped bytes, a cut), and one such fragment.
+std::string MutateStatement(std::string s, std::mt19937& rng);
+const char* RandomPiece(std::mt19937& rng);
 
 }  // namespace trelix::sql::testing
