@@ -1,0 +1,185 @@
+// VehicleFeatures: reading the feature list and the vehicles' standard
+// texts, and laying every vehicle out against the feature list.
+
+#include <string>
+#include <unordered_map>
+
+#include "common/com_error.h"
+#include "common/connector_interface.h"
+#include "common/vb_runtime.h"
+#include "features/procedure_source.h"
+#include "features/vehicle_features.h"
+
+namespace trelix {
+
+using features_internal::RunProcedure;
+
+bool VehicleFeatures::HasDatabaseInfo() const {
+  return !project_database_name_.empty() && !database_connection_string_.empty() && !specs_database_name_.empty() &&
+         language_id_ != -1;
+}
+
+void VehicleFeatures::ResetVehicleCollection() { vehicles_ = std::make_unique<VehicleCollection>(); }
+
+RecordsetRef VehicleFeatures::GetFeatureData() {
+  return RunProcedure(features_internal::kGetFeatureData, [&] {
+    std::string sql;
+    sql.reserve(400 + vehicle_id_list_.size());
+    sql += "select st.vehicle_id, st.schema_id, st.content, sc.category ";
+    sql += "from standard_text st ";
+    sql += "inner join ";
+    sql += project_database_name_;
+    sql += "..standard_content sc on ( sc.schema_id = st.schema_id) ";
+    sql += "where st.language_id = ";
+    sql += std::to_string(language_id_);
+    sql += " ";
+    sql += "and st.vehicle_id in (";
+    sql += vehicle_id_list_;
+    sql += ") ";
+    if (!category_.empty()) {
+      sql += "and sc.category = N'";
+      sql += category_;
+      sql += "' ";
+    }
+    if (!segment_.empty()) {
+      sql += "and sc.segment = N'";
+      sql += segment_;
+      sql += "' ";
+    } else {
+      sql += "and sc.segment = N'Default' ";
+    }
+    sql += "order by st.vehicle_id, sc.order_id;";
+    return CreateConnector()->ExecuteQuery(sql, specs_database_name_, database_connection_string_);
+  });
+}
+
+VehicleFeatures::SchemaIdList VehicleFeatures::GetSchemaIdList() {
+  return RunProcedure(features_internal::kGetSchemaIdList, [&] {
+    std::string sql;
+    sql += "select sc.schema_id, sc.order_id, sc.row_id ";
+    sql += "FROM standard_content sc ";
+    sql += "WHERE ";
+    if (!category_.empty()) {
+      sql += "sc.category = N'";
+      sql += category_;
+      sql += "' ";
+      sql += "and ";
+    }
+    if (!segment_.empty()) {
+      sql += "sc.segment = N'";
+      sql += segment_;
+      sql += "' ";
+    } else {
+      sql += "sc.segment = N'Default' ";
+    }
+    sql += "order by sc.order_id;";
+    RecordsetRef rs = CreateConnector()->ExecuteQuery(sql, project_database_name_, database_connection_string_);
+
+    // A list of no features has no bounds, and nothing can be laid out
+    // against it.
+    const int32_t count = rs->RecordCount();
+    if (count <= 0) RaiseVbError(kErrSubscriptOutOfRange);
+    SchemaIdList list;
+    list.schema_id.resize(count);
+    list.order_id.resize(count);
+    list.row_id.resize(count);
+    list.category.resize(count);
+    const int schema_field = rs->FieldIndex("schema_id");
+    const int order_field = rs->FieldIndex("order_id");
+    const int row_field = rs->FieldIndex("row_id");
+    rs->MoveFirst();
+    for (int32_t i = 0; !rs->IsEOF(); ++i) {
+      if (i >= count) RaiseVbError(kErrSubscriptOutOfRange);
+      list.schema_id[i] = vb::CLng(rs->Value(schema_field));
+      list.order_id[i] = vb::CLng(rs->Value(order_field));
+      list.row_id[i] = vb::CLng(rs->Value(row_field));
+      rs->MoveNext();
+    }
+    rs->Close();
+    return list;
+  });
+}
+
+void VehicleFeatures::FillFeatureCategories(const Recordset& rs, SchemaIdList& schema_list) {
+  // Left to the implementer: a feature a vehicle lacks reports the category
+  // its feature row has for the other listed vehicles ("" when none has it),
+  // not the category of the vehicle's next row, so that a feature keeps one
+  // category across all vehicles of a comparison.
+  std::unordered_map<int32_t, std::string> by_schema;
+  const int schema_field = rs.FieldIndex("schema_id");
+  const int category_field = rs.FieldIndex("category");
+  for (int32_t row = 0, rows = rs.RecordCount(); row < rows; ++row) {
+    const Variant& schema = rs.ValueAt(row, schema_field);
+    const Variant& category = rs.ValueAt(row, category_field);
+    // Rows that cannot name a feature or a category are reported by the
+    // loading itself, in the vehicle they belong to.
+    if (schema.IsNull() || category.IsNull() || !vb::IsNumeric(schema)) continue;
+    const double id = vb::CDbl(schema);
+    if (id != static_cast<double>(static_cast<int32_t>(id))) continue;
+    by_schema.try_emplace(static_cast<int32_t>(id), vb::CStr(category));
+  }
+  for (size_t j = 0; j < schema_list.size(); ++j) {
+    auto found = by_schema.find(schema_list.schema_id[j]);
+    if (found != by_schema.end()) schema_list.category[j] = found->second;
+  }
+}
+
+void VehicleFeatures::SetAllFlags(Flags& flags, bool value) { flags.assign(flags.size(), value); }
+
+namespace {
+
+// Left to the implementer: an id is matched against "vehicle_id" as VB
+// compares a number with a text, numerically, so an id written with blanks
+// around it (a list with a blank after each comma) still finds its rows.
+bool SameVehicle(const Variant& field, const Variant& vehicle_id) {
+  return vb::Compare(field, vehicle_id) == 0;
+}
+
+}  // namespace
+
+void VehicleFeatures::AddVehicleIdObject(const SchemaIdList& schema_list, Recordset& rs, const std::string& vehicle_id,
+                                         Flags& flags) {
+  RunProcedure(features_internal::kAddVehicleIdObject, [&] {
+    auto vehicle = std::make_shared<VehicleId>();
+    vehicle->SetVehicleId(vehicle_id);
+    vehicle->ReserveFeatures(flags.size());
+
+    rs.MoveFirst();
+    rs.Find("vehicle_id = " + vehicle_id, 0, 1);
+
+    SetAllFlags(flags, false);
+    const int vehicle_field = rs.FieldIndex("vehicle_id");
+    const int schema_field = rs.FieldIndex("schema_id");
+    const int content_field = rs.FieldIndex("content");
+    const int category_field = rs.FieldIndex("category");
+    const Variant id_value(vehicle_id);
+    size_t j = 0;
+    while (!rs.IsEOF() && SameVehicle(rs.Value(vehicle_field), id_value)) {
+      auto feature = std::make_shared<VehicleFeatureInfo>();
+      feature->SetCategory(vb::CStr(rs.Value(category_field)));
+      // A row left over after the last feature matched no feature of the
+      // list: the list and the rows disagree.
+      if (j >= schema_list.size() || j >= flags.size()) RaiseVbError(kErrSubscriptOutOfRange);
+      if (vb::Compare(rs.Value(schema_field), Variant(schema_list.schema_id[j])) == 0) {
+        feature->SetTranslatedText(vb::CStr(rs.Value(content_field)));
+        flags[j] = true;
+        rs.MoveNext();
+      } else {
+        feature->SetTranslatedText(std::string());
+        feature->SetCategory(schema_list.category[j]);
+        flags[j] = false;
+      }
+      vehicle->Add(feature, std::to_string(j));
+      ++j;
+    }
+    for (; j < flags.size(); ++j) {
+      auto feature = std::make_shared<VehicleFeatureInfo>();
+      if (j < schema_list.size()) feature->SetCategory(schema_list.category[j]);
+      flags[j] = false;
+      vehicle->Add(feature, std::to_string(j));
+    }
+    Add(vehicle, vehicle->vehicle_id());
+  });
+}
+
+}  // namespace trelix

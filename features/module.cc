@@ -1,1 +1,0 @@
-// placeholder so the module library has a source until its classes land
