@@ -14,11 +14,12 @@
 -- integers). There are no foreign keys: sheet lines of a category without a categories row are deliberate
 -- (the all-categories queries leave them out).
 --
--- SQLite: one file NAME.sqlite per database. Character columns are COLLATE NOCASE; the connector may replace
--- NOCASE by a Unicode-aware comparison that orders ASCII text the same way (fold case, then compare code
--- points), so that the indexes built here stay valid: the generated key columns hold ASCII text only.
--- Declared types are the SQL Server names (sqlite3_column_decltype returns them); datetime values are stored
--- as text 'YYYY-MM-DD HH:MM:SS', bit as 0/1, money and decimal as numbers.
+-- SQLite: one file NAME.sqlite per database. Character columns are COLLATE NOCASE, which the connector
+-- replaces by a Unicode-aware comparison (case folding, then code point order; on ASCII the same as SQLite's
+-- own). The generators build the indexes under that comparison too, and their key columns hold ASCII text, so
+-- the files also work with plain SQLite. Declared types are the SQL Server names (sqlite3_column_decltype
+-- returns them, SQLite spelling its own names such as INT in capitals); datetime values are stored as text
+-- 'YYYY-MM-DD HH:MM:SS', bit as 0/1, money and decimal as numbers.
 
 -- Categories of sheet lines, key advantages and standard features, with their display orders. The display
 -- name is the application text whose text_id is the category code.

@@ -21,10 +21,10 @@
 // 20 sport package (microfibre, sunroof), 21 run-flat tyres (spare wheel '-',
 // condition "not {20}"), 25 leather comfort package (upholstery row condition
 // "({12} or {15}) and not {20}", heated seat row without condition), 30
-// all-wheel drive (1003 only). Ravel (1004-1006): 12 comfort pack (air
-// conditioning, keyless), 15 tech pack (navigation, ACC, lane assist), 21
-// safety pack (prc90001 NULL). Arden (1007-1008): 12 panorama roof, 15 assist
-// pack. Two price columns: msrp and prc90001 order options 5 and 12
+// all-wheel drive (1003 only). Ravel (1004-1006): 12 comfort pack (heated
+// seats, keyless; on 1004 also air conditioning and climate zones), 15 tech
+// pack (navigation, ACC, lane assist), 21 safety pack (prc90001 NULL). Arden
+// (1007-1008): 12 panorama roof, 15 assist pack. Two price columns: msrp and prc90001 order options 5 and 12
 // oppositely, and tie options 7 and Ravel 12 by msrp only.
 //
 // Items (schema_info; parent in brackets): 10000 engine type, 10010 cc [10000],
@@ -45,7 +45,7 @@
 //   heading lines 100 200 300 400 (con_schema_id 0): column headings only
 //   T: 101 engine type, 113 gearbox, 303 upholstery; 304 sought value LEA
 //      (empty description unless the vehicle has leather: 1005, 1007, 1008)
-//   A: 301 air conditioning (@S; 1004 @X, @O with Ravel option 12), 305 heated
+//   A: 301 air conditioning (@S; 1004 @O: only its option 12 has it), 305 heated
 //      seats (1001 has no standard row: @O cheapest by the price column, option
 //      5 by msrp, 12 by prc90001; with option 12 chosen the parent 2010 answers
 //      @U), 306 navigation (1001 with options 12,15: @O), 309 sought value ACC
@@ -57,8 +57,9 @@
 //      parent '-'), 407 emergency braking (content of 5009; 1004 @X, 1006 @U)
 //   #n: 102 #0 (1006 @U: parent engine type ELE), 103, 105, 106, 108 #1 (9.4),
 //      109, 110, 112 (@X for non-electric: no parent), 201-207 (207 @X for
-//      1006), 210 #2 with three blanks in con_text, 302 #0 (1004 @X via parent
-//      '-', 1006 @U via parent 'S'; three blanks), 308 #1 (10.25), 408
+//      1006), 210 #2 with three blanks in con_text, 302 #0 (1006 @U via parent
+//      'S'; 1004 @X: only an option row, no standard row; three blanks), 308
+//      #1 (10.25; 1001 @X via parent '-'), 408
 //   formulas: 104 #0=?*1.36 (PS), 107 #0=?/1.609 (mph), 111 #0=?*1.609 (1006
 //      value 0: formula not applied)
 //   #D: 209 (20240115 -> 2024-01-15; 1008 99991231 unchanged)
@@ -99,7 +100,7 @@
 //   NULL rule: 24 (never returned); ka_segmentation 2: 10 30 1 20; 3: 40
 // Feature comparison (standard_content, segment Default unless noted):
 //   Safety 5000 5009 5050, Comfort 2000 2010 2020, 'comfort' 2040 (lower-case
-//   category), Comfort 2050 2060, ENG 10000; segment Sport: 10000 2010 2040 5009.
+//   category), Comfort 2050 2060; segment Sport: ENG 10000, Comfort 2030.
 //   1002 and 1005 share the air conditioning text (same), 1006 differs only in
 //   case (changed), 1004 lacks it (added/deleted), 1006's seats text is empty
 //   (present), 1008 has English texts only. Icons: icon_equipment_* in every
@@ -306,7 +307,9 @@ const std::vector<Option>& Options() {
        7.4,
        {{2011, "-", "LEA", "({12} or {15}) and not {20}"}, {2012, "-", "S", nullptr}}},
       {{1003}, 30, "AWD", "All-wheel drive", 2200, 2100, 85.0, {{10100, "-", "AWD", nullptr}, {30060, "-", "1505", nullptr}}},
-      {{1004, 1005, 1006},
+      // The entry model's comfort pack adds air conditioning; on the others
+      // it has no climate rows, so their sheets fall back to the parent item.
+      {{1004},
        12,
        "CP1",
        "Comfort pack",
@@ -314,6 +317,7 @@ const std::vector<Option>& Options() {
        990,
        9.0,
        {{2000, "-", "S", nullptr}, {2001, "-", "1", nullptr}, {2012, "-", "S", nullptr}, {2060, "-", "S", nullptr}}},
+      {{1005, 1006}, 12, "CP1", "Comfort pack", 990, 990, 9.0, {{2012, "-", "S", nullptr}, {2060, "-", "S", nullptr}}},
       {{1004, 1005, 1006},
        15,
        "TP1",
@@ -463,6 +467,7 @@ constexpr Tr kAebOnly = {"Autonomous emergency braking", "Notbremsassistent", "F
 constexpr Tr kAebLane = {"Autonomous emergency braking, lane keeping assist", "Notbremsassistent, Spurhalteassistent",
                          "Freinage d'urgence automatique, aide au maintien de voie",
                          "衝突被害軽減ブレーキ、レーンキープアシスト"};
+constexpr Tr kSunroof = {"Panoramic sunroof", "Panorama-Schiebedach", "Toit ouvrant panoramique", "パノラマサンルーフ"};
 constexpr Tr kSpaceSaver = {"Space-saver spare wheel", "Notrad", "Roue de secours galette", "テンパースペアタイヤ"};
 constexpr Tr kRepairKit = {"Tyre repair kit", "Reifenreparaturset", "Kit de réparation", "パンク修理キット"};
 
@@ -472,6 +477,7 @@ const std::vector<FeatureTexts>& StandardTexts() {
       {2010, {&kClothSeats, &kClothSeats, &kMicroSeats, &kClothSeats, &kLeatherSeats, &kEmpty, &kLeatherSeats,
               &kLeatherSeats}},
       {2020, {nullptr, &kNav8, &kNav10, nullptr, &kNav9, &kNav9, &kNav10, &kNav12}},
+      {2030, {nullptr, nullptr, nullptr, nullptr, &kSunroof, nullptr, nullptr, &kSunroof}},
       {2040, {&kCruise, &kCruise, &kAcc, nullptr, &kCruise, &kAcc, &kCruise, &kAcc}},
       {2050, {&kRearSensors, &kAllSensors, &kAllSensors, &kRearSensors, &kAllSensors, &kAllSensors, &kAllSensors,
               &kAllSensors}},
@@ -764,13 +770,14 @@ struct StandardContent {
   int order_id;
 };
 
+// Each item belongs to one segment: the standard descriptions list every
+// row of standard_content whatever its segment.
 constexpr StandardContent kStandardContent[] = {
-    {1, 5000, "Safety", "Default", 10},   {2, 5009, "Safety", "Default", 20},  {3, 5050, "Safety", "Default", 30},
-    {4, 2000, "Comfort", "Default", 40},  {5, 2010, "Comfort", "Default", 50}, {6, 2020, "Comfort", "Default", 60},
+    {1, 5000, "Safety", "Default", 10},  {2, 5009, "Safety", "Default", 20},  {3, 5050, "Safety", "Default", 30},
+    {4, 2000, "Comfort", "Default", 40}, {5, 2010, "Comfort", "Default", 50}, {6, 2020, "Comfort", "Default", 60},
     // Filed under a lower-case spelling of the category on purpose.
-    {7, 2040, "comfort", "Default", 70},  {8, 2050, "Comfort", "Default", 80}, {9, 2060, "Comfort", "Default", 90},
-    {10, 10000, "ENG", "Default", 100},   {11, 10000, "ENG", "Sport", 10},     {12, 2010, "Comfort", "Sport", 20},
-    {13, 2040, "Comfort", "Sport", 30},   {14, 5009, "Safety", "Sport", 40},
+    {7, 2040, "comfort", "Default", 70}, {8, 2050, "Comfort", "Default", 80}, {9, 2060, "Comfort", "Default", 90},
+    {10, 10000, "ENG", "Sport", 10},     {11, 2030, "Comfort", "Sport", 20},
 };
 
 // --------------------------------------------------------------- generation

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/datagen/site_writer_backends.h"
+#include "base/sqlite_driver.h"
 
 namespace trelix::datagen::internal {
 namespace {
@@ -47,6 +48,11 @@ class SqliteSiteWriter final : public SiteWriter {
           SQLITE_OK) {
         return Status::IOError("cannot create " + file.temp.string() + ": " +
                                (file.handle ? sqlite3_errmsg(file.handle) : "out of memory"));
+      }
+      // Indexes on text keys are built in the order the connector's NOCASE
+      // (Unicode case folding) will search them.
+      if (base::InstallSqliteCollations(file.handle) != SQLITE_OK) {
+        return Status::IOError("cannot install the collations on " + file.temp.string());
       }
       // The file is invisible until it is renamed into place, so a crash
       // needs no journal: the half-written file is simply thrown away.
