@@ -113,6 +113,8 @@ class VehicleFeatures : public Object, public ObjectControl {
   int32_t comparison_type() const { return comparison_type_; }
 
  private:
+  friend class VehicleFeaturesTestPeer;
+
   // The features every vehicle is laid out against, in display order: one
   // entry per standard_content row of the category and segment.
   struct SchemaIdList {

@@ -1,0 +1,219 @@
+// The two data holders and their collection: feature states and icons,
+// VB's Collection behaviour and errors, late binding.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/com_error.h"
+#include "common/object_factory.h"
+#include "features/keyed_collection.h"
+#include "features/vehicle_feature_info.h"
+#include "features/vehicle_features.h"
+#include "features/vehicle_id.h"
+#include "frame/component_classes.h"
+
+namespace trelix {
+
+class VehicleFeatureInfoTestPeer {
+ public:
+  static void SetRawState(VehicleFeatureInfo& feature, int32_t state) { feature.feature_state_ = state; }
+};
+
+namespace {
+
+const IconInformation kIcons{"add.png", "del.png", "chg.png"};
+
+// Runs `body` and returns the error it raised (number 0 when none).
+ComError Raised(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error;
+  }
+  return ComError(0, "", "");
+}
+
+std::vector<bool> Tests(const VehicleFeatureInfo& f) {
+  return {f.IsFeatureState_NoState(), f.IsFeatureState_Added(),          f.IsFeatureState_Deleted(),
+          f.IsFeatureState_SameAsOther(), f.IsFeatureState_InitialVehicle(), f.IsFeatureState_Changed()};
+}
+
+TEST(VehicleFeatureInfoTest, StatesTestsAndIcons) {
+  struct Case {
+    void (VehicleFeatureInfo::*set)();
+    int tested;  // index into Tests()
+    const char* icon;
+  };
+  const Case cases[] = {
+      {&VehicleFeatureInfo::SetFeatureState_Added, 1, "add.png"},
+      {&VehicleFeatureInfo::SetFeatureState_Deleted, 2, "del.png"},
+      {&VehicleFeatureInfo::SetFeatureState_SameAsOther, 3, ""},
+      {&VehicleFeatureInfo::SetFeatureState_InitialVehicle, 4, ""},
+      {&VehicleFeatureInfo::SetFeatureState_Changed, 5, "chg.png"},
+  };
+  for (const Case& c : cases) {
+    VehicleFeatureInfo feature;
+    feature.SetTranslatedText("old icon stays until SetIconText");
+    (feature.*c.set)();
+    std::vector<bool> expected(6, false);
+    expected[c.tested] = true;
+    EXPECT_EQ(Tests(feature), expected) << c.tested;
+    EXPECT_EQ(feature.Icon(), "");
+    feature.SetIconText(kIcons);
+    EXPECT_EQ(feature.Icon(), c.icon) << c.tested;
+  }
+}
+
+TEST(VehicleFeatureInfoTest, NewFeatureAndClassInitialize) {
+  VehicleFeatureInfo feature;
+  EXPECT_EQ(Tests(feature), std::vector<bool>({true, false, false, false, false, false}));
+  EXPECT_EQ(feature.TranslatedText() + feature.Icon() + feature.Category(), "");
+  feature.SetIconText(kIcons);  // NoState: empty icon
+  EXPECT_EQ(feature.Icon(), "");
+
+  feature.SetFeatureState_Changed();
+  feature.SetIconText(kIcons);
+  feature.SetFeatureState_Added();  // the icon does not follow the state by itself
+  EXPECT_EQ(feature.Icon(), "chg.png");
+  feature.SetTranslatedText("Cruise control");
+  feature.SetCategory("Comfort");
+  feature.Class_Initialize();
+  EXPECT_TRUE(feature.IsFeatureState_NoState());
+  EXPECT_EQ(feature.Icon(), "chg.png");
+  EXPECT_EQ(feature.TranslatedText(), "Cruise control");
+  EXPECT_EQ(feature.Category(), "Comfort");
+}
+
+TEST(VehicleFeatureInfoTest, UnknownStateKeepsIcon) {
+  VehicleFeatureInfo feature;
+  feature.SetFeatureState_Added();
+  feature.SetIconText(kIcons);
+  VehicleFeatureInfoTestPeer::SetRawState(feature, 5);
+  ComError error = Raised([&] { feature.SetIconText(kIcons); });
+  EXPECT_EQ(error.number(), kErrFeatureComparison);
+  EXPECT_EQ(error.source(), "trelix_eb");
+  EXPECT_EQ(error.description(), "Unknown state encountered in VehicleFeatureInfo.SetIconInfo");
+  EXPECT_EQ(feature.Icon(), "add.png");
+}
+
+TEST(VehicleFeatureInfoTest, LateBound) {
+  VehicleFeatureInfo feature;
+  Args text = {Variant("Keyless entry")};
+  feature.Invoke("translatedtext", InvokeKind::kPropertyPut, text);
+  Args none;
+  feature.Invoke("SetFeatureState_Deleted", InvokeKind::kMethod, none);
+  Args icons = {IconInformationToVariant(kIcons)};
+  feature.Invoke("SetIconText", InvokeKind::kMethod, icons);
+  EXPECT_EQ(feature.Invoke("Icon", InvokeKind::kPropertyGet, none), Variant("del.png"));
+  EXPECT_EQ(feature.Invoke("IsFeatureState_Deleted", InvokeKind::kPropertyGet, none), Variant(true));
+  EXPECT_EQ(feature.Invoke("TranslatedText", InvokeKind::kPropertyGet, none), Variant("Keyless entry"));
+  EXPECT_EQ(IconInformationFromVariant(icons[0]).IconDeleted, "del.png");  // by reference, unchanged
+  Args bad = {Variant("not a record")};
+  EXPECT_EQ(Raised([&] { feature.Invoke("SetIconText", InvokeKind::kMethod, bad); }).number(), kErrTypeMismatch);
+  EXPECT_EQ(Raised([&] { feature.Invoke("Icon", InvokeKind::kPropertyPut, text); }).number(), kErrNoSuchMember);
+}
+
+std::shared_ptr<VehicleId> VehicleWithFeatures(int count) {
+  auto vehicle = std::make_shared<VehicleId>();
+  for (int i = 0; i < count; ++i) {
+    auto feature = std::make_shared<VehicleFeatureInfo>();
+    feature->SetTranslatedText("text " + std::to_string(i));
+    vehicle->Add(feature, std::to_string(i));
+  }
+  return vehicle;
+}
+
+TEST(VehicleIdTest, ItemByPositionAndKey) {
+  auto vehicle = std::make_shared<VehicleId>();
+  EXPECT_EQ(vehicle->Count(), 0);
+  vehicle = VehicleWithFeatures(3);
+  EXPECT_EQ(vehicle->Count(), 3);
+  EXPECT_EQ(vehicle->Item(1), vehicle->Item("0"));
+  EXPECT_EQ(vehicle->Item(int16_t{3})->TranslatedText(), "text 2");
+  EXPECT_EQ(vehicle->Item(2.5)->TranslatedText(), "text 1");  // rounds half to even
+  EXPECT_EQ(vehicle->Item(Variant(int64_t{2}))->TranslatedText(), "text 1");
+  Variant enumerated = vehicle->NewEnum();
+  ASSERT_TRUE(enumerated.IsArray());
+  ASSERT_EQ(enumerated.array()->items.size(), 3u);
+  EXPECT_EQ(enumerated.array()->items[2].object(), vehicle->Item(3));
+}
+
+TEST(VehicleIdTest, CollectionErrors) {
+  auto vehicle = VehicleWithFeatures(3);
+  struct Case {
+    const char* what;
+    std::function<void()> body;
+    int32_t number;
+    const char* description;
+  };
+  const Case cases[] = {
+      {"no index", [&] { vehicle->Item(); }, kErrFeatureComparison, "Missing Item Index"},
+      {"position 0", [&] { vehicle->Item(0); }, 9, "Subscript out of range"},
+      {"position 4", [&] { vehicle->Item(4); }, 9, "Subscript out of range"},
+      {"huge position", [&] { vehicle->Item(1e300); }, 9, "Subscript out of range"},
+      {"missing key", [&] { vehicle->Item("3"); }, 5, "Invalid procedure call or argument"},
+      {"Null index", [&] { vehicle->Item(Variant::Null()); }, 5, "Invalid procedure call or argument"},
+      {"duplicate key",
+       [&] { vehicle->Add(std::make_shared<VehicleFeatureInfo>(), "1"); },
+       457,
+       "This key is already associated with an element of this collection"},
+      {"no object", [&] { vehicle->Add(nullptr, "9"); }, 91, "Object variable or With block variable not set"},
+  };
+  for (const Case& c : cases) {
+    ComError error = Raised(c.body);
+    EXPECT_EQ(error.number(), c.number) << c.what;
+    EXPECT_EQ(error.source(), "trelix_eb") << c.what;
+    EXPECT_EQ(error.description(), c.description) << c.what;
+  }
+  EXPECT_EQ(vehicle->Count(), 3);  // failed adds leave the collection as it was
+  EXPECT_EQ(vehicle->Item("1")->TranslatedText(), "text 1");
+}
+
+TEST(KeyedCollectionTest, KeysIgnoreCaseUnicodeAware) {
+  KeyedCollection<VehicleFeatureInfo> collection;
+  auto first = std::make_shared<VehicleFeatureInfo>();
+  collection.Add(first, "Ärger");
+  collection.Add(std::make_shared<VehicleFeatureInfo>(), "abc");
+  EXPECT_EQ(collection.Item("äRGER"), first);
+  EXPECT_EQ(collection.Item("ABC"), collection.At(2));
+  EXPECT_EQ(Raised([&] { collection.Add(first, "ÄRGER"); }).number(), 457);
+  EXPECT_EQ(Raised([&] { collection.Add(first, "ABC"); }).number(), 457);
+  EXPECT_EQ(collection.Count(), 2);
+  EXPECT_EQ(collection.entries()[0].key, "Ärger");  // the key as given
+}
+
+TEST(VehicleIdTest, LateBound) {
+  auto vehicle = std::make_shared<VehicleId>();
+  Args id = {Variant(int32_t{1001})};
+  vehicle->Invoke("VehicleId", InvokeKind::kPropertyPut, id);
+  Args add = {Variant(std::make_shared<VehicleFeatureInfo>()), Variant("0")};
+  EXPECT_TRUE(vehicle->Invoke("Add", InvokeKind::kMethod, add).IsEmpty());
+  Args none;
+  EXPECT_EQ(vehicle->Invoke("VehicleId", InvokeKind::kPropertyGet, none), Variant("1001"));
+  EXPECT_EQ(vehicle->Invoke("Count", InvokeKind::kPropertyGet, none), Variant(int32_t{1}));
+  Args key = {Variant("0")};
+  EXPECT_EQ(vehicle->Invoke("", InvokeKind::kMethod, key).object(), vehicle->Item(1));  // default member
+  EXPECT_TRUE(vehicle->Invoke("_NewEnum", InvokeKind::kPropertyGet, none).IsArray());
+  EXPECT_EQ(Raised([&] { vehicle->Invoke("Item", InvokeKind::kMethod, none); }).description(), "Missing Item Index");
+  Args wrong = {Variant(std::make_shared<VehicleId>()), Variant("1")};
+  EXPECT_EQ(Raised([&] { vehicle->Invoke("Add", InvokeKind::kMethod, wrong); }).number(), kErrTypeMismatch);
+}
+
+TEST(ComponentClassesTest, OnlyVehicleFeaturesIsCreatable) {
+  RegisterVehicleFeaturesClass();
+  EXPECT_EQ(CreateObject("trelix_eb.VehicleFeatures")->TypeName(), "VehicleFeatures");
+  for (const char* name : {"VehicleId", "VehicleFeatureInfo"}) {
+    const ComponentClass* component_class = FindComponentClass(name);
+    ASSERT_NE(component_class, nullptr);
+    EXPECT_FALSE(component_class->creatable());
+    EXPECT_FALSE(RegisterCreatableClass(std::string("trelix_eb.") + name, [] { return std::make_shared<VehicleId>(); }));
+    EXPECT_EQ(Raised([&] { CreateObject(std::string("trelix_eb.") + name); }).number(), kErrCannotCreateObject);
+  }
+}
+
+}  // namespace
+}  // namespace trelix
