@@ -589,10 +589,9 @@ void Recordset::SetFilter(const Variant& criteria) {
     core.RebuildView();
     return;
   }
-  if (!criteria.IsNumericType() || criteria.type() == VarType::kSingle || criteria.type() == VarType::kDouble) {
-    RaiseAdo(kErrArguments);
-  }
-  const int64_t group = criteria.integer();
+  auto number = criteria.IsNumericType() ? NumericOf(criteria) : std::nullopt;
+  if (!number || *number != std::trunc(*number)) RaiseAdo(kErrArguments);
+  const int64_t group = static_cast<int64_t>(*number);
   FilterKind kind;
   switch (group) {
     case 0:  // adFilterNone

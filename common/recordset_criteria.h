@@ -3,7 +3,8 @@
 // AND-groups of terms compiled against a recordset's fields, and testing a
 // row's values against a term.
 //
-// Grammar: terms `field op value` (op = <> < > <= >= LIKE; field bare or in
+// Grammar (the cursor engine's, in full, so that criteria written for it
+// keep working): terms `field op value` (op = <> < > <= >= LIKE; field bare or in
 // [brackets]); values 'text' ('' is a quote), #date# (or #text#), numbers
 // (sign, '$', decimals, exponent), Null, True, False; AND binds tighter than
 // OR; parentheses group. Only an OR of AND-groups is accepted: a group that

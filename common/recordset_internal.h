@@ -6,6 +6,8 @@
 // Rows are stored once, in insertion order, in one flat vector of cells, and
 // are never moved: a row id is its insertion ordinal. Deleting marks a row;
 // the view (the visible row ids in traversal order) is what the cursor walks.
+// (Storage chosen so: indexes, sort orders and views hold plain row ids that
+// no edit invalidates, and a scan walks memory in order.)
 
 #include <cstdint>
 #include <memory>
@@ -31,7 +33,8 @@ enum class RowState : uint8_t {
 inline bool IsLiveState(RowState s) { return s == RowState::kUnchanged || s == RowState::kNew || s == RowState::kModified; }
 
 // Index of one field: normalized value -> ids of the rows holding it, in
-// ascending order. Null values are not indexed.
+// ascending order. Null values are not indexed. (A hash rather than an
+// ordered index: the filters and finds on optimized fields are equalities.)
 struct FieldIndex {
   std::unordered_map<std::string, std::vector<uint32_t>> buckets;
 };

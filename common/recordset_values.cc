@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "common/com_error.h"
+#include "common/vb_runtime.h"
 
 namespace trelix::recordset_internal {
 
@@ -623,7 +624,9 @@ double RealOf(const Variant& value) {
     case VarType::kDate:
       return value.real();
     case VarType::kString: {
-      auto d = ParseDecimal(value.string());
+      // Text written into a number field reads in the process's regional
+      // settings, as the conversion of a text variant does.
+      auto d = vb::ParseNumber(value.string());
       if (!d) RaiseVbError(kErrTypeMismatch);
       return *d;
     }
@@ -734,7 +737,9 @@ Variant CoerceToField(const FieldInfo& field, const Variant& value) {
         }
         return value;
       }
-      std::string text = TextOf(value);
+      // A number or date written into a text field takes its text form in
+      // the process's regional settings, as VB's CStr gives it.
+      std::string text = vb::CStr(value);
       if (field.defined_size > 0 && field.type != DataType::kBSTR && Utf16Length(text) > field.defined_size) {
         MultipleStep();
       }
@@ -759,9 +764,11 @@ Variant CoerceToField(const FieldInfo& field, const Variant& value) {
     case FieldClass::kCurrency: {
       if (value.type() == VarType::kCurrency) return value;
       if (value.IsString()) {
-        auto c = ParseCurrency(value.string());
-        if (!c) RaiseVbError(kErrTypeMismatch);
-        return Variant(*c);
+        // Read exactly where the text is plain decimal in the regional settings.
+        if (vb::DecimalSeparator() == '.') {
+          if (auto c = ParseCurrency(value.string())) return Variant(*c);
+        }
+        return Variant(vb::CCur(value));
       }
       double d = RealOf(value);
       if (!(std::fabs(d) < 922337203685477.5807)) MultipleStep();
@@ -771,8 +778,7 @@ Variant CoerceToField(const FieldInfo& field, const Variant& value) {
       double d;
       if (value.IsString()) {
         auto parsed = ParseDate(value.string());
-        if (!parsed) RaiseVbError(kErrTypeMismatch);
-        d = *parsed;
+        d = parsed ? *parsed : vb::CDate(value);  // other date texts as VB reads them
       } else {
         d = RealOf(value);
       }
@@ -786,7 +792,7 @@ Variant CoerceToField(const FieldInfo& field, const Variant& value) {
         std::string_view t = TrimBlanks(text);
         if (EqualsIgnoreCase(t, "true")) return Variant(true);
         if (EqualsIgnoreCase(t, "false")) return Variant(false);
-        auto d = ParseDecimal(t);
+        auto d = vb::ParseNumber(t);
         if (!d) RaiseVbError(kErrTypeMismatch);
         return Variant(*d != 0);
       }

@@ -54,6 +54,8 @@ void FoldCase(std::string_view text, std::string& out);
 std::string FoldCase(std::string_view text);
 // Compares raw text with text that is already folded, in code point order
 // of the folded forms. ASCII text is compared without allocating.
+// (Code point order of folded text rather than a locale collation: the same
+// on every host, and one order for Filter, Find and Sort.)
 int CompareWithFolded(std::string_view raw, std::string_view folded);
 // Case-insensitive comparison of two raw texts (folded code point order).
 int CompareIgnoreCase(std::string_view a, std::string_view b);

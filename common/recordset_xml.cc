@@ -4,7 +4,8 @@
 // attributes, Null values omitted, pending changes in rs:insert, rs:update
 // and rs:delete).
 //
-// The writer produces the layout the cursor engine writes; the reader binds
+// The writer produces the layout the cursor engine writes (chosen so that
+// saved texts and files written elsewhere are one format); the reader binds
 // by namespace URI, not by prefix, and does not depend on quoting or
 // whitespace, so files that went through another XML writer load too.
 
