@@ -35,7 +35,7 @@ CREATE TABLE categories (
   PRIMARY KEY (category_name)
 );
 
--- Lines of the spec sheet (e-brochure). Lines of a category without a categories row are left out of the
+-- Lines of the vehicle sheet (e-brochure). Lines of a category without a categories row are left out of the
 -- all-categories sheet. eb_order_id lives in categories only: a second column of that name here would make
 -- the sheet statements ambiguous.
 CREATE TABLE e_brochure (
@@ -44,7 +44,7 @@ CREATE TABLE e_brochure (
   category nvarchar(50) COLLATE NOCASE NOT NULL,
   -- order of the line within its category
   order_id int NOT NULL,
-  -- specification item shown on the line; 0 for a heading line (its con_text is the column heading)
+  -- item shown on the line; 0 for a heading line (its con_text is the column heading)
   con_schema_id int NOT NULL,
   -- sought value: the line asks whether the vehicle has this data_value; empty or NULL for any value
   con_schema_id_val nvarchar(40) COLLATE NOCASE,
@@ -85,7 +85,7 @@ CREATE TABLE eb_segmentation (
 );
 CREATE INDEX ix_eb_segmentation_row ON eb_segmentation (e_brochure_row_id);
 
--- Sheet lines of a segmentation and their order, as the spec sheet reads them.
+-- Sheet lines of a segmentation and their order, as the vehicle sheet reads them.
 CREATE TABLE segmentation (
   segmentation_id smallint NOT NULL,
   -- e_brochure.row_id
@@ -111,7 +111,7 @@ CREATE TABLE key_advantages (
   row_id int NOT NULL,
   -- category code
   category nvarchar(50) COLLATE NOCASE NOT NULL,
-  -- specification item compared
+  -- item compared
   con_schema_id int NOT NULL,
   -- required value for presence rules; '' or '-' for none
   con_schema_id_val nvarchar(255) COLLATE NOCASE,
@@ -168,7 +168,7 @@ CREATE TABLE currency_symbol (
 -- order_id is unique within a segment: the comparison merges two lists by it.
 CREATE TABLE standard_content (
   row_id int NOT NULL,
-  -- specification item whose standard_text is shown
+  -- item whose standard_text is shown
   schema_id int NOT NULL,
   -- category code
   category nvarchar(50) COLLATE NOCASE NOT NULL,

@@ -1,5 +1,5 @@
--- Specification database of a trelix_eb site: vehicles, their equipment and options, item texts and standard
--- feature texts.
+-- Specs database of a trelix_eb site: vehicles, their equipment and options, item texts and standard feature
+-- texts.
 --
 -- Generated from base/datagen/schema.cc; edit there and regenerate (see tests/base_datagen).
 --
@@ -21,7 +21,7 @@
 -- returns them, SQLite spelling its own names such as INT in capitals); datetime values are stored as text
 -- 'YYYY-MM-DD HH:MM:SS', bit as 0/1, money and decimal as numbers.
 
--- The vehicles' specification values: option 0 is the standard vehicle, any other option a row that a chosen
+-- The vehicles' values per item: option 0 is the standard vehicle, any other option a row that a chosen
 -- option adds or changes.
 CREATE TABLE equipment (
   vehicle_id int NOT NULL,
@@ -45,8 +45,9 @@ CREATE TABLE equipment (
 CREATE INDEX ix_equipment_vehicle_schema ON equipment (vehicle_id, schema_id, option_id);
 CREATE INDEX ix_equipment_schema ON equipment (schema_id);
 
--- Specification items. parent_schema_id links an item to the item it refines: a line without a value of its
--- own falls back to the parent's standard value, and the parent's standard_text is the line's standard text.
+-- Items (features and measured values). parent_schema_id links an item to the item it refines: a line without
+-- a value of its own falls back to the parent's standard value, and the parent's standard_text is the line's
+-- standard text.
 CREATE TABLE schema_info (
   schema_id int NOT NULL,
   -- 0 for none

@@ -134,7 +134,7 @@ struct Tr {
   const char* In(int index) const { return index == 0 ? en : index == 1 ? de : index == 2 ? fr : ja; }
 };
 
-// ------------------------------------------------------------ specification
+// --------------------------------------------------------------- specs
 
 struct Item {
   int schema_id;

@@ -1,5 +1,5 @@
 // A real-data site from the US fuel-economy "all vehicles" table: each useful
-// column becomes a specification item under a parent item per topic
+// column becomes an item under a parent item per topic
 // (powertrain, economy, emissions, electric drive, interior, record), with
 // value texts, sheet lines, key advantages and standard texts over them, and
 // competitor sets by (model year, EPA class).

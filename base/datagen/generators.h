@@ -1,5 +1,5 @@
 #pragma once
-// The three ways to make a site's databases (project and specification):
+// The three ways to make a site's databases (project and specs):
 //
 //   CreateDemoSite   a small fictional site that exercises every rule of the
 //                    spec sheet, the key advantages and the feature
@@ -59,7 +59,7 @@ struct ScaleOptions {
   std::string project_name = "bench_project";
   std::string specs_name = "bench_specs";
   int64_t vehicles = 10000;  // vehicle ids 100001 .. 100000 + vehicles
-  int64_t lines = 1000;      // sheet lines, one specification item each (10 .. 22000)
+  int64_t lines = 1000;      // sheet lines, one item each (10 .. 22000)
   // Equipment rows per vehicle, as a multiple of `lines`: up to 1.0 the share
   // of lines with a standard row; above 1.0 the excess are option rows. Option
   // rows of 5% of factor x lines come on top. A vehicle holds at most 32767

@@ -40,7 +40,7 @@ std::vector<TableDef> BuildTables() {
                {}});
 
   t.push_back({TableId::kEBrochure, Database::kProject, "e_brochure",
-               "Lines of the spec sheet (e-brochure). Lines of a category without a categories row are left out "
+               "Lines of the vehicle sheet (e-brochure). Lines of a category without a categories row are left out "
                "of the all-categories sheet. eb_order_id lives in categories only: a second column of that name "
                "here would make the sheet statements ambiguous.",
                {
@@ -48,7 +48,7 @@ std::vector<TableDef> BuildTables() {
                    C{"category", "nvarchar(50)", false, "category code (compared without regard to case)"},
                    C{"order_id", "int", false, "order of the line within its category"},
                    C{"con_schema_id", "int", false,
-                     "specification item shown on the line; 0 for a heading line (its con_text is the column heading)"},
+                     "item shown on the line; 0 for a heading line (its con_text is the column heading)"},
                    C{"con_schema_id_val", "nvarchar(40)", true,
                      "sought value: the line asks whether the vehicle has this data_value; empty or NULL for any value"},
                    C{"con_text", "nvarchar(255)", true,
@@ -88,7 +88,7 @@ std::vector<TableDef> BuildTables() {
                {{"ix_eb_segmentation_row", {"e_brochure_row_id"}}}});
 
   t.push_back({TableId::kSegmentation, Database::kProject, "segmentation",
-               "Sheet lines of a segmentation and their order, as the spec sheet reads them.",
+               "Sheet lines of a segmentation and their order, as the vehicle sheet reads them.",
                {
                    C{"segmentation_id", "smallint", false, ""},
                    C{"e_brochure_row_id", "int", false, "e_brochure.row_id"},
@@ -114,7 +114,7 @@ std::vector<TableDef> BuildTables() {
                {
                    C{"row_id", "int", false, ""},
                    C{"category", "nvarchar(50)", false, "category code"},
-                   C{"con_schema_id", "int", false, "specification item compared"},
+                   C{"con_schema_id", "int", false, "item compared"},
                    C{"con_schema_id_val", "nvarchar(255)", true, "required value for presence rules; '' or '-' for none"},
                    C{"location", "nvarchar(10)", true, "location code; '-' (or empty) for none"},
                    C{"con_format", "nvarchar(40)", true,
@@ -168,7 +168,7 @@ std::vector<TableDef> BuildTables() {
                "and segment. order_id is unique within a segment: the comparison merges two lists by it.",
                {
                    C{"row_id", "int", false, ""},
-                   C{"schema_id", "int", false, "specification item whose standard_text is shown"},
+                   C{"schema_id", "int", false, "item whose standard_text is shown"},
                    C{"category", "nvarchar(50)", false, "category code"},
                    C{"segment", "nvarchar(50)", false, "feature segment; 'Default' unless a page asks for another"},
                    C{"order_id", "int", false, ""},
@@ -188,7 +188,7 @@ std::vector<TableDef> BuildTables() {
 
   // ------------------------------------------------------------------ specs
   t.push_back({TableId::kEquipment, Database::kSpecs, "equipment",
-               "The vehicles' specification values: option 0 is the standard vehicle, any other option a row "
+               "The vehicles' values per item: option 0 is the standard vehicle, any other option a row "
                "that a chosen option adds or changes.",
                {
                    C{"vehicle_id", "int", false, ""},
@@ -211,7 +211,7 @@ std::vector<TableDef> BuildTables() {
                 {"ix_equipment_schema", {"schema_id"}}}});
 
   t.push_back({TableId::kSchemaInfo, Database::kSpecs, "schema_info",
-               "Specification items. parent_schema_id links an item to the item it refines: a line without a "
+               "Items (features and measured values). parent_schema_id links an item to the item it refines: a line without a "
                "value of its own falls back to the parent's standard value, and the parent's standard_text is "
                "the line's standard text.",
                {
@@ -350,7 +350,7 @@ std::string Header(Database database, bool postgres) {
   std::string text = database == Database::kProject
                          ? "Project database of a trelix_eb site: the site's sheet lines, key advantages, "
                            "texts, currencies and standard feature lists.\n\n"
-                         : "Specification database of a trelix_eb site: vehicles, their equipment and options, "
+                         : "Specs database of a trelix_eb site: vehicles, their equipment and options, "
                            "item texts and standard feature texts.\n\n";
   text += kCommonHeader;
   text += "\n";

@@ -1,6 +1,6 @@
 #pragma once
 // The tables of a site: the project database (the site's configuration and
-// texts) and the specification database (the vehicles' equipment), described
+// texts) and the specs database (the vehicles' equipment), described
 // once here and turned into the DDL of each engine. data/*.sql are generated
 // from this description (tests/base_datagen checks they are current), so the
 // readable DDL and what the generators create cannot drift apart.
@@ -35,7 +35,7 @@ enum class TableId : uint8_t {
   kCurrencySymbol,
   kStandardContent,
   kProjectDatasetInfo,
-  // specification database
+  // specs database
   kEquipment,
   kSchemaInfo,
   kSchemaText,

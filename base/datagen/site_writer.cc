@@ -162,7 +162,7 @@ Result<std::unique_ptr<SiteWriter>> SiteWriter::Open(std::string_view connection
   // Both databases have a dataset_info and a type catalogue: one file or
   // schema cannot hold the two.
   if (Lower(project_name) == Lower(specs_name)) {
-    return Status::InvalidArgument("project and specification databases need different names");
+    return Status::InvalidArgument("project and specs databases need different names");
   }
   const size_t colon = connection.find(':');
   const std::string scheme = colon == std::string_view::npos ? "" : Lower(connection.substr(0, colon));

@@ -1,5 +1,5 @@
 #pragma once
-// SiteWriter creates the two databases of a site (project and specification)
+// SiteWriter creates the two databases of a site (project and specs)
 // from the schema description (schema.h) and streams rows into them.
 //
 //   sqlite:DIR          -> DIR/PROJECT.sqlite and DIR/SPECS.sqlite (DIR is

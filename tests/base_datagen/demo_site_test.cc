@@ -1,4 +1,4 @@
-// The demo site holds the rows that the spec sheet, key advantage and
+// The demo site holds the rows that the vehicle sheet, key advantage and
 // feature comparison rules need (see the comment block of demo_site.cc), on
 // SQLite and on PostgreSQL, and compares text without regard to case.
 

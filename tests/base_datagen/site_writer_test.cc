@@ -124,5 +124,29 @@ TEST(SiteWriterCommit, ReplacesASiteOnlyWhenComplete) {
   EXPECT_EQ(db.Scalar(Database::kProject, "SELECT category_name FROM categories"), "ENG");
 }
 
+// On PostgreSQL rows are sent with COPY when Commit runs, so a duplicate key
+// surfaces there; the transaction then leaves the old schemas in place.
+TEST(SiteWriterCommit, PostgresKeepsTheOldSiteOnFailure) {
+  const std::string url = testing::TestPostgresUrl();
+  if (url.empty()) GTEST_SKIP() << "TRELIX_TEST_PG not set";
+  const std::string project = testing::UniqueName("dg_atomic_project");
+  const std::string specs = testing::UniqueName("dg_atomic_specs");
+  ASSERT_TRUE(CreateDemoSite(url, project, specs).ok());
+  testing::PostgresSiteDb db(url, project, specs);
+  ASSERT_TRUE(db.ok());
+  {
+    auto writer = SiteWriter::Open(url, project, specs);
+    ASSERT_TRUE(writer.ok()) << writer.status().message();
+    ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
+    ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"eng", 1, 2, 3}).ok());
+    const Status status = writer.value()->Commit();
+    EXPECT_EQ(status.code(), Status::Code::kIOError);
+    EXPECT_NE(status.message().find("categories"), std::string::npos) << status.message();
+  }
+  EXPECT_EQ(db.Scalar(Database::kSpecs, "SELECT count(*) FROM vehicles"), "8");
+  EXPECT_EQ(db.Scalar(Database::kProject, "SELECT count(*) FROM categories"), "6");
+  db.DropSchemas();
+}
+
 }  // namespace
 }  // namespace trelix::datagen
