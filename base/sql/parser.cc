@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 namespace trelix::sql {
 namespace {
@@ -905,10 +906,20 @@ class Parser {
 }  // namespace
 
 bool IsTsqlReserved(std::string_view word) {
-  for (std::string_view r : kReserved) {
-    if (EqualsIgnoreCase(r, word)) return true;
+  // Called for most tokens: compare an upper-case copy against a sorted
+  // table instead of scanning it case-insensitively.
+  static const auto* sorted = [] {
+    auto* v = new std::vector<std::string_view>(kReserved.begin(), kReserved.end());
+    std::sort(v->begin(), v->end());
+    return v;
+  }();
+  char upper[16];
+  if (word.empty() || word.size() > sizeof upper) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    char c = word[i];
+    upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  return false;
+  return std::binary_search(sorted->begin(), sorted->end(), std::string_view(upper, word.size()));
 }
 
 Result<std::unique_ptr<Query>> Parse(const std::vector<Token>& tokens) { return Parser(tokens).Run(); }
