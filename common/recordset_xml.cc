@@ -36,6 +36,10 @@ constexpr const char* kNsRow = "#RowsetSchema";
 // was wrong appended so that a bad cache entry can be diagnosed.
 constexpr int32_t kErrBadXml = -2147467259;  // 0x80004005
 
+// Chapters nested deeper than this are refused, reading (hostile input) and
+// writing (a recordset that holds itself).
+constexpr int kMaxChapterDepth = 32;
+
 [[noreturn]] void BadXml(const std::string& detail) {
   throw ComError(kErrBadXml, "ADODB.Recordset",
                  "Recordset cannot be created. Source XML is incomplete or invalid. (" + detail + ")");
@@ -215,6 +219,7 @@ void WriteAttributeType(std::string& out, const FieldInfo& field, std::string_vi
 
 void WriteElementType(std::string& out, const RecordsetCore& core, std::string_view name, std::string_view rs_name,
                       int number, int depth) {
+  if (depth > kMaxChapterDepth + 4) RaiseAdo(kErrArguments, "ADODB.Recordset", "Chapters are nested too deeply to save.");
   Indent(out, depth);
   out += "<s:ElementType name='";
   AppendEscaped(out, name);
@@ -291,6 +296,7 @@ void WriteRow(std::string& out, const RecordsetCore& core, const std::vector<std
               std::string_view element, int depth, std::string_view extra = {});
 
 void WriteChildren(std::string& out, const RecordsetCore& child, std::string_view element, int depth) {
+  if (depth > kMaxChapterDepth + 4) RaiseAdo(kErrArguments, "ADODB.Recordset", "Chapters are nested too deeply to save.");
   const std::vector<std::string> names = ColumnNames(child.fields);
   for (uint32_t r : child.view) WriteRow(out, child, names, &child.cells[r * child.width()], element, depth);
 }
@@ -585,9 +591,6 @@ ColumnSchema ReadAttributeType(const pugi::xml_node& node, NsScope& scope) {
   col.hidden = IsTrue(Attr(node, scope, kNsRowset, "hidden"));
   return col;
 }
-
-// Nesting of chapters deeper than this is refused (hostile input).
-constexpr int kMaxChapterDepth = 32;
 
 std::shared_ptr<TableSchema> ReadElementType(const pugi::xml_node& element, NsScope& scope, int depth) {
   if (depth > kMaxChapterDepth) BadXml("chapters nested too deeply");

@@ -420,3 +420,35 @@ TEST(CriteriaFuzz, MutatedCriteriaNeverCrash) {
 
 }  // namespace
 }  // namespace trelix
+
+namespace trelix {
+namespace {
+
+// The deepest hierarchy the reader takes is one the writer writes, and a
+// recordset that holds itself is refused, not followed forever.
+TEST(XmlHierarchy, DepthLimits) {
+  auto leaf = std::make_shared<Recordset>();
+  leaf->AppendField("v", DataType::kInteger);
+  leaf->Open();
+  leaf->AppendRow({Variant(int32_t{1})});
+  auto top = leaf;
+  for (int level = 0; level < 32; ++level) {
+    auto parent = std::make_shared<Recordset>();
+    parent->AppendField("child", DataType::kChapter);
+    parent->Open();
+    parent->AppendRow({Variant(top)});
+    top = parent;
+  }
+  auto back = Recordset::LoadXml(top->SaveXml());
+  EXPECT_EQ(back->SaveXml(), top->SaveXml());
+
+  auto loop = std::make_shared<Recordset>();
+  loop->AppendField("self", DataType::kChapter);
+  loop->Open();
+  loop->AppendRow({Variant(loop)});
+  EXPECT_EQ(ErrorOf([&] { (void)loop->SaveXml(); }), 3001);
+  loop->Close();  // breaks the cycle
+}
+
+}  // namespace
+}  // namespace trelix
