@@ -5,6 +5,7 @@
 
 #include "base/connector.h"
 #include "ebrochure/categories.h"
+#include "features/vehicle_features.h"
 #include "keyadvantages/key_advantages.h"
 
 namespace {
@@ -14,6 +15,7 @@ struct ComponentRegistration {
     trelix::base::RegisterConnector();
     trelix::RegisterKeyAdvantagesClass();
     trelix::RegisterCategoriesClass();
+    trelix::RegisterVehicleFeaturesClass();
   }
 };
 

@@ -7,6 +7,7 @@
 
 #include "common/object_factory.h"
 #include "common/vb_runtime.h"
+#include "features/feature_json.h"
 #include "frame/dispatch.h"
 #include "frame/object_context.h"
 
@@ -349,6 +350,41 @@ std::vector<OperationSpec> BuildOperations() {
                    return TextResult(Call(kKeyAdvantages, "Convert_Currency",
                                           {Variant(a.Text("to")), Variant(a.Number("price")), Variant(a.Text("from")),
                                            Variant(host.project), Variant(host.connection)}));
+                 }});
+  ops.push_back({"features", "Feature-by-feature comparison of vehicles (VehicleFeatures.DoFeatureComparison)",
+                 {{"vehicles", K::kVehicleList, true, "", "vehicle ids, e.g. 1001,1002,1003"},
+                  {"language", K::kInt16, true, "", "language id"},
+                  {"category", K::kCode, false, "", "feature category; empty for all"},
+                  {"segment", K::kCode, false, "", "segment; empty for the default"},
+                  {"primary", K::kVehicleId, false, "", "compare every vehicle with this one"}},
+                 [](const CallArgs& a, const HostSettings& host) {
+                   // The object comes from the class's pool, activated, as the
+                   // application server handed out poolable objects.
+                   ObjectRef object = CreateObject("trelix_eb.VehicleFeatures");
+                   auto put = [&](const char* property, Variant value) {
+                     Args args{std::move(value)};
+                     object->Invoke(property, InvokeKind::kPropertyPut, args);
+                   };
+                   put("DatabaseConnectionString", Variant(host.connection));
+                   put("ProjectDatabaseName", Variant(host.project));
+                   put("SpecsDatabaseName", Variant(host.specs));
+                   put("LanguageId", Variant(a.Int16("language")));
+                   put("Category", Variant(a.Text("category")));
+                   put("Segment", Variant(a.Text("segment")));
+                   put("VehicleIdList", Variant(a.Text("vehicles")));
+                   if (a.Has("primary")) {
+                     Args args{Variant(a.Text("primary"))};
+                     object->Invoke("SetComparisonType_PrimaryBased", InvokeKind::kMethod, args);
+                   }
+                   Args none;
+                   object->Invoke("DoFeatureComparison", InvokeKind::kMethod, none);
+                   auto features = std::dynamic_pointer_cast<VehicleFeatures>(object);
+                   if (!features) RaiseVbError(kErrObjectRequired);
+                   OperationResult result;
+                   result.kind = OperationResult::Kind::kJson;
+                   result.text = FeatureComparisonJson(*features);
+                   result.table_text = FeatureComparisonTable(*features);
+                   return result;
                  }});
   return ops;
 }
