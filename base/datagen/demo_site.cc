@@ -116,6 +116,7 @@
 
 #include "base/datagen/generators.h"
 #include "base/datagen/row_sink.h"
+#include "base/datagen/site_common.h"
 #include "base/datagen/site_writer.h"
 
 namespace trelix::datagen {
@@ -123,16 +124,7 @@ namespace {
 
 constexpr int kVehicleCount = 8;
 constexpr int kFirstVehicle = 1001;
-constexpr std::array<int, 4> kLanguages = {1, 3, 5, 8};
-
-// A text in the four languages; nullptr where a translation is missing.
-struct Tr {
-  const char* en;
-  const char* de;
-  const char* fr;
-  const char* ja;
-  const char* In(int index) const { return index == 0 ? en : index == 1 ? de : index == 2 ? fr : ja; }
-};
+constexpr const std::array<int, 4>& kLanguages = kSiteLanguages;
 
 // --------------------------------------------------------------- specs
 
@@ -782,12 +774,6 @@ constexpr StandardContent kStandardContent[] = {
 
 // --------------------------------------------------------------- generation
 
-void AddTranslations(RowSink& sink, TableId table, Cell key, const Tr& text) {
-  for (size_t i = 0; i < kLanguages.size(); ++i) {
-    if (const char* t = text.In(static_cast<int>(i))) sink.Add(table, {key, kLanguages[i], t});
-  }
-}
-
 void WriteSpecs(RowSink& sink) {
   for (const Item& item : kItems) {
     sink.Add(TableId::kSchemaInfo, {item.schema_id, item.parent, item.name, item.data_type,
@@ -795,7 +781,7 @@ void WriteSpecs(RowSink& sink) {
   }
   for (const ValueText& vt : ValueTexts()) {
     for (size_t i = 0; i < kLanguages.size(); ++i) {
-      if (const char* t = vt.text.In(static_cast<int>(i))) {
+      if (const char* t = vt.text.In(i)) {
         sink.Add(TableId::kSchemaText, {vt.schema_id, vt.value, kLanguages[i], t});
       }
     }
@@ -829,13 +815,13 @@ void WriteSpecs(RowSink& sink) {
     for (size_t lang = 0; lang < kLanguages.size(); ++lang) {
       // The hybrid's texts exist in English only.
       if (vehicle.id == 1008 && lang > 0) continue;
-      if (const char* engine = vehicle.engine.In(static_cast<int>(lang))) {
+      if (const char* engine = vehicle.engine.In(lang)) {
         sink.Add(TableId::kStandardText, {vehicle.id, 10000, kLanguages[lang], engine});
       }
       for (const FeatureTexts& feature : StandardTexts()) {
         const Tr* text = feature.texts[index];
         if (text == nullptr) continue;
-        sink.Add(TableId::kStandardText, {vehicle.id, feature.schema_id, kLanguages[lang], text->In(static_cast<int>(lang))});
+        sink.Add(TableId::kStandardText, {vehicle.id, feature.schema_id, kLanguages[lang], text->In(lang)});
       }
     }
   }
@@ -908,11 +894,7 @@ void WriteProject(RowSink& sink) {
   for (int i = 0; i < 4; ++i) sink.Add(TableId::kKaSegmentation, {2, kSegmentAdvantages[i], i + 1});
   sink.Add(TableId::kKaSegmentation, {3, 40, 1});
 
-  sink.Add(TableId::kCurrencySymbol, {"EUR", "€", 0, 2, 1.0, "Euro"});
-  sink.Add(TableId::kCurrencySymbol, {"GBP", "£", 1, 2, 0.85, "Pound sterling"});
-  sink.Add(TableId::kCurrencySymbol, {"USD", "$", 0, 2, 1.08, "US dollar"});
-  sink.Add(TableId::kCurrencySymbol, {"CHF", "CHF", Cell(), 2, 0.96, "Swiss franc"});
-  sink.Add(TableId::kCurrencySymbol, {"JPY", "¥", 0, 0, 162.5, "Japanese yen"});
+  AddCurrencies(sink);
 
   for (const StandardContent& sc : kStandardContent) {
     sink.Add(TableId::kStandardContent, {sc.row_id, sc.schema_id, sc.category, sc.segment, sc.order_id});

@@ -29,26 +29,13 @@
 #include "base/datagen/csv_input.h"
 #include "base/datagen/generators.h"
 #include "base/datagen/row_sink.h"
+#include "base/datagen/site_common.h"
 #include "base/datagen/site_writer.h"
 
 namespace trelix::datagen {
 namespace {
 
-constexpr std::array<int, 4> kLanguages = {1, 3, 5, 8};
-
-struct Tr {
-  const char* en;
-  const char* de;
-  const char* fr;
-  const char* ja;
-  const char* In(size_t index) const { return index == 0 ? en : index == 1 ? de : index == 2 ? fr : ja; }
-};
-
-void AddTranslations(RowSink& sink, TableId table, Cell key, const Tr& text) {
-  for (size_t i = 0; i < kLanguages.size(); ++i) {
-    if (const char* t = text.In(i)) sink.Add(table, {key, kLanguages[i], t});
-  }
-}
+constexpr const std::array<int, 4>& kLanguages = kSiteLanguages;
 
 // Items. Parents first; every item of a topic refines the topic's item.
 enum Item : int {
@@ -717,11 +704,7 @@ class EpaImporter {
       }
     }
 
-    sink_.Add(TableId::kCurrencySymbol, {"USD", "$", 0, 2, 1.08, "US dollar"});
-    sink_.Add(TableId::kCurrencySymbol, {"EUR", "€", 0, 2, 1.0, "Euro"});
-    sink_.Add(TableId::kCurrencySymbol, {"GBP", "£", 1, 2, 0.85, "Pound sterling"});
-    sink_.Add(TableId::kCurrencySymbol, {"CHF", "CHF", Cell(), 2, 0.96, "Swiss franc"});
-    sink_.Add(TableId::kCurrencySymbol, {"JPY", "¥", 0, 0, 162.5, "Japanese yen"});
+    AddCurrencies(sink_);
 
     const std::pair<int, const char*> features[] = {
         {kPowertrain, "PWR"}, {kEconomy, "FUEL"}, {kEmissions, "ENV"}, {kElectric, "ELEC"}, {kInterior, "INT"}};

@@ -13,6 +13,7 @@
 
 #include "base/datagen/generators.h"
 #include "base/datagen/row_sink.h"
+#include "base/datagen/site_common.h"
 #include "base/datagen/site_writer.h"
 
 namespace trelix::datagen {
@@ -179,11 +180,7 @@ class ScaledSite {
       }
     }
 
-    sink_.Add(TableId::kCurrencySymbol, {"EUR", "€", 0, 2, 1.0, "Euro"});
-    sink_.Add(TableId::kCurrencySymbol, {"GBP", "£", 1, 2, 0.85, "Pound sterling"});
-    sink_.Add(TableId::kCurrencySymbol, {"USD", "$", 0, 2, 1.08, "US dollar"});
-    sink_.Add(TableId::kCurrencySymbol, {"CHF", "CHF", Cell(), 2, 0.96, "Swiss franc"});
-    sink_.Add(TableId::kCurrencySymbol, {"JPY", "¥", 0, 0, 162.5, "Japanese yen"});
+    AddCurrencies(sink_);
     const std::string info = "synthetic benchmark site: " + std::to_string(options_.vehicles) + " vehicles, " +
                              std::to_string(options_.lines) + " lines, factor " + std::to_string(options_.rows_per_vehicle) +
                              ", seed " + std::to_string(options_.seed);
