@@ -34,6 +34,7 @@ Recordset& RecordsetArgument(const Variant& arg) {
   return *recordset;
 }
 
+// Dispatch ids are assigned in slot order; clients bind by name.
 const DispatchTable<Categories>& Table() {
   static const auto table =
       DispatchTable<Categories>()

@@ -177,6 +177,7 @@ SpecLine SpecLineResolver::Resolve() {
     parents.SetFilter(Variant("schema_id=" + std::to_string(schema_id) + LocationCondition(line.location)));
     if (!parents.IsEOF()) {
       const Variant& parent_value = parents.Value(parent_data_value_field_);
+      // Only "-" says the parent lacks the feature; a Null is not "-".
       parent_fitted = parent_value.IsNull() || vb::ToText(parent_value) != "-";
     }
   }
