@@ -48,8 +48,10 @@ char StateMark(int32_t state) {
 
 std::string Cell(const VehicleFeatureInfo& feature) {
   std::string cell(1, StateMark(feature.feature_state()));
-  cell += ' ';
-  cell += Cut(feature.TranslatedText(), kMaxText);
+  if (!feature.TranslatedText().empty()) {
+    cell += ' ';
+    cell += Cut(feature.TranslatedText(), kMaxText);
+  }
   if (!feature.Icon().empty()) {
     cell += " [";
     cell += feature.Icon();

@@ -1,0 +1,204 @@
+// The feature comparison on the demo site through the real connector:
+// SQLite always, PostgreSQL when TRELIX_TEST_PG names a server (required
+// when TRELIX_REQUIRE_SERVICES=1). Also the JSON and table forms.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "base/connector.h"
+#include "base/datagen/generators.h"
+#include "common/com_error.h"
+#include "features/feature_json.h"
+#include "features/vehicle_features.h"
+
+namespace trelix {
+namespace {
+
+// Names of our own, so that suites sharing a PostgreSQL database do not meet.
+constexpr const char* kProject = "fct_project";
+constexpr const char* kSpecs = "fct_specs";
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// One demo site per engine, made once for the whole run.
+std::string DemoConnection(bool postgres) {
+  static std::map<bool, std::string> made;
+  auto found = made.find(postgres);
+  if (found != made.end()) return found->second;
+  std::string connection;
+  if (postgres) {
+    connection = Env("TRELIX_TEST_PG");
+    if (connection.empty()) return "";
+  } else {
+    const auto dir = std::filesystem::temp_directory_path() / ("trelix_features_demo_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    connection = "sqlite:" + dir.string();
+  }
+  const Status status = datagen::CreateDemoSite(connection, kProject, kSpecs);
+  if (!status.ok()) {
+    ADD_FAILURE() << "demo site: " << status.message();
+    return "";
+  }
+  base::RegisterConnector();
+  made[postgres] = connection;
+  return connection;
+}
+
+// One letter per feature state: Initial, Same, Added, Deleted, Changed.
+char Letter(int32_t state) {
+  switch (static_cast<FeatureState>(state)) {
+    case FeatureState::kInitialVehicle: return 'I';
+    case FeatureState::kSameAsOther: return 'S';
+    case FeatureState::kAdded: return 'A';
+    case FeatureState::kDeleted: return 'D';
+    case FeatureState::kChanged: return 'C';
+    default: return '?';
+  }
+}
+
+class DemoSite : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (GetParam() && Env("TRELIX_TEST_PG").empty()) {
+      if (Env("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << "TRELIX_TEST_PG is not set";
+      GTEST_SKIP() << "TRELIX_TEST_PG is not set";
+    }
+    connection_ = DemoConnection(GetParam());
+    ASSERT_FALSE(connection_.empty());
+    features_.SetDatabaseConnectionString(connection_);
+    features_.SetProjectDatabaseName(kProject);
+    features_.SetSpecsDatabaseName(kSpecs);
+    features_.SetLanguageId(1);
+  }
+
+  // "id:letters" per vehicle.
+  std::vector<std::string> States() {
+    std::vector<std::string> out;
+    for (const auto& entry : features_.vehicles()) {
+      std::string line = entry.item->vehicle_id() + ":";
+      for (const auto& [key, feature] : entry.item->features()) line += Letter(feature->feature_state());
+      out.push_back(line);
+    }
+    return out;
+  }
+
+  std::string connection_;
+  VehicleFeatures features_;
+};
+
+TEST_P(DemoSite, NeighborBasedComfort) {
+  features_.SetCategory("Comfort");
+  features_.SetVehicleIdList("1001,1002,1003,1004,1005,1006");
+  features_.DoFeatureComparison();
+  // Features: air conditioning, seats, navigation, cruise control (filed
+  // under 'comfort'), parking sensors, keyless entry.
+  EXPECT_EQ(States(), std::vector<std::string>({"1001:IIIIII", "1002:CSASCA", "1003:SCCCSS", "1004:DCDDCD",
+                                                "1005:ACAACA", "1006:CCSCSS"}));
+  auto v1006 = features_.Item("1006");
+  EXPECT_EQ(v1006->Item("0")->TranslatedText(), "two-zone automatic climate control");  // changed by case alone
+  EXPECT_EQ(v1006->Item("0")->Icon(), "/img/en/changed.png");
+  EXPECT_EQ(v1006->Item("1")->TranslatedText(), "");  // present with an empty text
+  EXPECT_EQ(features_.Item("1004")->Item("0")->Icon(), "/img/en/deleted.png");
+  EXPECT_EQ(features_.Item("1005")->Item("0")->Icon(), "/img/en/added.png");
+  EXPECT_EQ(features_.Item("1001")->Item("3")->Category(), "comfort");
+  EXPECT_EQ(features_.Item("1004")->Item("3")->Category(), "comfort");  // missing: the feature's own category
+}
+
+TEST_P(DemoSite, PrimaryBased) {
+  features_.SetCategory("Comfort");
+  features_.SetVehicleIdList("1001,1004,1007");
+  features_.SetComparisonType_PrimaryBased("1007");
+  features_.DoFeatureComparison();
+  EXPECT_EQ(States(), std::vector<std::string>({"1007:IIIIII", "1001:CCDSCD", "1004:DCDDCD"}));
+}
+
+TEST_P(DemoSite, LanguagesAndIcons) {
+  // German icon ids are stored in capitals; the hybrid has English texts only.
+  features_.SetCategory("Comfort");
+  features_.SetLanguageId(3);
+  features_.SetVehicleIdList("1007,1008");
+  features_.DoFeatureComparison();
+  EXPECT_EQ(States(), std::vector<std::string>({"1007:IIIIII", "1008:DDDDDD"}));
+  EXPECT_EQ(features_.Item(2)->Item(1)->Icon(), "/img/de/deleted.png");
+  // Japanese has no "changes" icon.
+  features_.SetLanguageId(8);
+  features_.SetVehicleIdList("1001,1002");
+  features_.DoFeatureComparison();
+  EXPECT_EQ(features_.Item(2)->Item(1)->Icon(), "/img/de/changed.png");  // kept from the German run
+  VehicleFeatures fresh;
+  fresh.SetDatabaseConnectionString(connection_);
+  fresh.SetProjectDatabaseName(kProject);
+  fresh.SetSpecsDatabaseName(kSpecs);
+  fresh.SetLanguageId(8);
+  fresh.SetCategory("Comfort");
+  fresh.SetVehicleIdList("1001,1002");
+  fresh.DoFeatureComparison();
+  EXPECT_TRUE(fresh.Item(2)->Item(1)->IsFeatureState_Changed());
+  EXPECT_EQ(fresh.Item(2)->Item(1)->Icon(), "");
+  EXPECT_EQ(fresh.Item(2)->Item(3)->Icon(), "/img/ja/added.png");
+}
+
+TEST_P(DemoSite, SegmentAndBlanks) {
+  // Segment Sport: the engine, then the sunroof; no category restriction.
+  features_.SetSegment("Sport");
+  features_.SetVehicleIdList("1001, 1005");  // a blank after the comma
+  features_.DoFeatureComparison();
+  EXPECT_EQ(States(), std::vector<std::string>({"1001:II", " 1005:CA"}));
+  auto v1005 = features_.Item(" 1005");
+  EXPECT_EQ(v1005->Item("0")->TranslatedText(), "1.6-litre turbo petrol engine, 121 kW");
+  EXPECT_EQ(v1005->Item("1")->TranslatedText(), "Panoramic sunroof");
+  EXPECT_EQ(features_.Item(1)->Item("1")->Category(), "Comfort");
+}
+
+TEST_P(DemoSite, NoRowsAndBadList) {
+  features_.SetVehicleIdList("4242");
+  features_.DoFeatureComparison();
+  EXPECT_EQ(features_.Count(), 0);
+  EXPECT_EQ(FeatureComparisonJson(features_), R"({"vehicles":[]})");
+  // An empty list is no valid statement; the connector's error passes unchanged.
+  features_.SetVehicleIdList("");
+  try {
+    features_.DoFeatureComparison();
+    ADD_FAILURE() << "an empty list ran";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), base::kErrCommand);
+    EXPECT_NE(error.source().rfind("trelix_eb", 0), 0u) << error.source();
+  }
+}
+
+TEST_P(DemoSite, JsonAndTable) {
+  features_.SetCategory("Comfort");
+  features_.SetVehicleIdList("1001,1004");
+  features_.DoFeatureComparison();
+  const auto json = nlohmann::json::parse(FeatureComparisonJson(features_));
+  ASSERT_EQ(json["vehicles"].size(), 2u);
+  EXPECT_EQ(json["vehicles"][1]["id"], "1004");
+  ASSERT_EQ(json["vehicles"][1]["features"].size(), 6u);
+  EXPECT_EQ(json["vehicles"][1]["features"][0],
+            nlohmann::json::parse(R"({"key":"0","text":"","category":"Comfort","state":"Deleted",)"
+                                  R"("icon":"/img/en/deleted.png"})"));
+  EXPECT_EQ(json["vehicles"][0]["features"][1]["state"], "InitialVehicle");
+
+  const std::string table = FeatureComparisonTable(features_);
+  EXPECT_EQ(table.rfind("key  category  1001   ", 0), 0u) << table;
+  EXPECT_NE(table.find("0    Comfort   . Manual air conditioning"), std::string::npos) << table;
+  EXPECT_NE(table.find("- [/img/en/deleted.png]"), std::string::npos) << table;
+  EXPECT_NE(table.find("(2 vehicles, 6 features;"), std::string::npos) << table;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Engines, DemoSite, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+
+}  // namespace trelix
