@@ -1,6 +1,6 @@
 #pragma once
 // The rules that decide one key advantage between the base vehicle and the
-// competitor, over the specification records already filtered to the
+// competitor, over the equipment records already filtered to the
 // advantage's feature and the two vehicles' standard records and chosen
 // options. The rule text selects the family:
 //   "@"            presence: the vehicle that has the feature wins
@@ -36,7 +36,7 @@ struct ComparisonSides {
   std::string base_vehicle;        // vehicle 0 as listed
   std::string competitor_vehicle;  // vehicle 1 as listed
   std::string decimal_separator;   // of the process's regional settings
-  std::string option_price_field;  // option price column of the specification records
+  std::string option_price_field;  // option price column of the equipment records
   std::string price_field;         // recognises the price schema (from its fourth character)
   double base_total_price = 0;
   double competitor_total_price = 0;

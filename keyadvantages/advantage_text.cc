@@ -1,5 +1,5 @@
 // The advantage sentence: placeholders filled with the winner's and the
-// loser's values, and reading those values from a specification record.
+// loser's values, and reading those values from an equipment record.
 
 #include <cmath>
 #include <string>
@@ -19,7 +19,7 @@ constexpr const char* kLoserPlaceholder = "=!";
 constexpr const char* kDifferencePlaceholder = "=#";
 
 // Schemas whose stored value of all nines means "unlimited", by sentinel
-// width. The ids are data of the specification database.
+// width. The ids are data of the specs database.
 constexpr int32_t kFourNineSchemas[] = {23502,  23602,  23702,  23802,  23902,  24002,
                                         123502, 123602, 123702, 123802, 123902, 124002};
 constexpr int32_t kSevenNineSchemas[] = {23503,  23603,  23703,  23803,  23903,  24003,

@@ -1,5 +1,5 @@
 // The key advantage comparison: loads the advantages of a category and the
-// two vehicles' specification records, decides every advantage by its rule,
+// two vehicles' equipment records, decides every advantage by its rule,
 // writes the winner's sentence and caches the rows that have a winner.
 
 #include <string>
@@ -141,11 +141,11 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
     }
   }
 
-  // --- Advantages, item condition and specifications.
+  // --- Advantages, item condition and equipment records.
   RecordsetRef descriptions = getAdvantageDescriptions(strCategory, intLanguageID, strSpecs, strProject,
                                                        intSegmentationID, website_Cache, strConnection);
   // Without advantages the item condition stays a lone "(" (the
-  // specification query does not use it) and the answer is an empty result,
+  // equipment query does not use it) and the answer is an empty result,
   // cached like any other.
   const bool has_descriptions = descriptions->RecordCount() > 0;
   std::string items;

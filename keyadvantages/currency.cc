@@ -67,6 +67,8 @@ std::string KeyAdvantages::Format_Currency(const std::string& strTargetCurrencie
       // A null symbol prints as nothing rather than failing the whole text.
       const std::string symbol = vb::ToText(currencies->Value("symbol"));
       double amount = dblPrice;
+      // Codes compare ignoring case with Unicode case folding, the same as any
+      // case-insensitive comparison for codes of plain letters.
       if (!vb::TextEquals(vb::ToText(currencies->Value("code")), codes[0])) {
         amount = vb::CDbl(Variant(rate)) * vb::CDbl(currencies->Value("conversion")) * dblPrice;
       }

@@ -1,4 +1,4 @@
-// The two queries the comparison rests on: the vehicles' specification rows
+// The two queries the comparison rests on: the vehicles' equipment rows
 // and the advantage definitions of a category.
 
 #include <string>

@@ -105,7 +105,7 @@ class KeyAdvantages : public Object, public ObjectControl {
  private:
   friend class keyadvantages_internal::AdvantageRules;
 
-  // The raw and translated value of the current specification record, both
+  // The raw and translated value of the current equipment record, both
   // empty at the end of the records.
   static void SetValue(Recordset& rs, std::string& strValue, std::string& strTranslatedValue);
 

@@ -177,7 +177,7 @@ TEST(KeyAdvantagesClass, IsCreatableByProgIdAndNeverPooled) {
   EXPECT_EQ(created->UnlimitedText(), "");
 }
 
-TEST_F(CompareTest, AFailingSpecificationQueryLeavesThroughBothProceduresOfTheErrorLog) {
+TEST_F(CompareTest, AFailingEquipmentQueryLeavesThroughBothProceduresOfTheErrorLog) {
   auto answer = site_.record().query;
   site_.record().query = [answer](const std::string& sql, const std::string& database) -> RecordsetRef {
     if (sql.rfind("SELECT eq.vehicle_id", 0) == 0) throw ComError(-2147217900, "fake", "Incorrect syntax");
@@ -203,6 +203,32 @@ TEST_F(CompareTest, AFailingSpecificationQueryLeavesThroughBothProceduresOfTheEr
   EXPECT_THAT(lines[1], HasSubstr("occurred in module KeyAdvantages, Function Compare, line 0. This error was "
                                   "generated remotely by " +
                                   log_.component() + ", a component of " + log_.component() + "."));
+}
+
+TEST_F(CompareTest, AnEquipmentRecordWithoutItsTextFailsInSetValue) {
+  auto answer = site_.record().query;
+  site_.record().query = [answer](const std::string& sql, const std::string& database) -> RecordsetRef {
+    if (sql.rfind("SELECT eq.vehicle_id", 0) != 0) return answer(sql, database);
+    return MakeRecordset({{"vehicle_id", DataType::kInteger},
+                          {"option_id", DataType::kInteger},
+                          {"schema_id", DataType::kInteger},
+                          {"parent_schema_id", DataType::kInteger},
+                          {"location", DataType::kVarWChar, 10},
+                          {"data_value", DataType::kVarWChar, 10},
+                          {"msrp", DataType::kCurrency}},
+                         {{Variant(int32_t{1001}), Variant(int32_t{0}), Variant(int32_t{10}), Variant(int32_t{10}),
+                           Variant("-"), Variant("S"), Variant::Null()}});
+  };
+  try {
+    call_.Run(ka_);
+    FAIL() << "no error";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), 3265);
+    EXPECT_THAT(error.source(), HasSubstr("!KeyAdvantages!Sub SetValue!0!3265!"));
+    EXPECT_THAT(error.description(), ::testing::EndsWith(" in KeyAdvantages, Sub SetValue at line number 0 in "
+                                                         "KeyAdvantages, Function Compare at line number 0"));
+  }
+  EXPECT_EQ(log_.Lines().size(), 2u);
 }
 
 TEST_F(CompareTest, AnOptionListBesideANonArrayIsATypeMismatch) {

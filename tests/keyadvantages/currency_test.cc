@@ -5,12 +5,12 @@
 
 #include "common/vb_runtime.h"
 #include "fake_site.h"
+#include "frame/object_context.h"
 #include "keyadvantages/key_advantages.h"
 
 namespace trelix::testing {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 class CurrencyTest : public ::testing::Test {
@@ -80,6 +80,14 @@ TEST_F(CurrencyTest, ConvertGivesThePlainNumber) {
   vb::SetDecimalSeparatorOverride(',');
   EXPECT_EQ(Convert("USD", 10, "GBP"), "12,9411764705882");
   vb::SetDecimalSeparatorOverride(std::nullopt);
+}
+
+TEST_F(CurrencyTest, CurrencyMethodsCastNoVote) {
+  ObjectContext context;
+  ScopedObjectContext scope(context);
+  Format("EUR,GBP", 1, 1);
+  Convert("GBP", 1, "EUR");
+  EXPECT_EQ(context.vote(), ObjectContext::Vote::kNone);
 }
 
 TEST_F(CurrencyTest, ConvertToTheSameCurrencyReadsNoTable) {

@@ -125,7 +125,7 @@ TEST(AdvantageDescriptions, CachesUnderItsKeyAndAnswersHitsWithoutAStatement) {
   EXPECT_EQ(vb::ToText(hit->Value("SQL")), "OR (eq.schema_id=10)");
   EXPECT_EQ(context.complete_count(), 2) << "the cache hit votes too";
 
-  // Another specification database is another key, for the same statement.
+  // Another specs database is another key, for the same statement.
   site.record().calls.clear();
   ka.getAdvantageDescriptions("ENG", 3, "other_specs", "demo_project", 2, 9, "sqlite:/x");
   EXPECT_EQ(site.record().calls[0].text, "getAdvantageDescriptionsENG32other_specsdemo_project");
