@@ -103,6 +103,7 @@ class PostgresSession : public Session {
     const int columns = PQnfields(result);
     const int rows = PQntuples(result);
     ResultBuilder builder;
+    builder.ExpectRows(static_cast<size_t>(rows));
     // Expressions of type bigint (count(*), sum(int)) are typed by value, as
     // on SQLite: int when every value fits, as SQL Server types COUNT.
     std::vector<bool> by_value(static_cast<size_t>(columns), false);

@@ -22,6 +22,7 @@ void ResultBuilder::AddColumn(std::string name, std::optional<FieldInfo> declare
   Column column;
   column.name = SanitizeUtf8(name);
   if (declared) column.declared_type = declared->type;
+  else all_declared_ = false;
   column.field = std::move(declared);
   columns_.push_back(std::move(column));
 }
@@ -79,12 +80,25 @@ Status ResultBuilder::AddText(std::string_view text) {
 void ResultBuilder::AddVariant(Variant value) { row_.push_back(std::move(value)); }
 
 void ResultBuilder::EndRow() {
+  if (all_declared_) {
+    if (!recordset_) {
+      // A field the recordset refuses cannot be: declared fields are valid.
+      if (!OpenRecordset(Fields()).ok()) all_declared_ = false;
+    }
+    if (recordset_) {
+      recordset_->AppendRow(std::move(row_));
+      row_.clear();
+      row_.reserve(columns_.size());
+      return;
+    }
+  }
+  if (rows_.empty()) rows_.reserve(expected_rows_);
   rows_.push_back(std::move(row_));
   row_.clear();
   row_.reserve(columns_.size());
 }
 
-Result<RecordsetRef> ResultBuilder::Finish() {
+std::vector<FieldInfo> ResultBuilder::Fields() const {
   // Field names must be unique for the recordset; a provider may return
   // duplicates (a.id, b.id) or none (an unnamed expression). Left to the
   // implementer: an empty name becomes "ExprN" (N = ordinal), a repeated one
@@ -92,41 +106,57 @@ Result<RecordsetRef> ResultBuilder::Finish() {
   std::vector<FieldInfo> fields;
   std::unordered_set<std::string> used;
   for (size_t i = 0; i < columns_.size(); ++i) {
-    Column& column = columns_[i];
+    const Column& column = columns_[i];
     FieldInfo field = column.field ? *column.field : column.typer.Field(column.name);
     field.name = column.name.empty() ? "Expr" + std::to_string(i + 1) : column.name;
     while (!used.insert(FoldAscii(field.name)).second) field.name += "_" + std::to_string(i + 1);
     fields.push_back(std::move(field));
   }
+  return fields;
+}
 
-  // Typed-by-value columns now convert their raw values to the chosen type.
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    if (columns_[i].declared_type != DataType::kEmpty) continue;
-    const DataType type = fields[i].type;
-    for (auto& row : rows_) {
-      Variant& cell = row[i];
-      if (cell.IsNull()) continue;
-      Result<Variant> converted = cell.IsString() ? VariantFromText(cell.string(), type)
-                                  : cell.type() == VarType::kDouble ? VariantFromReal(cell.real(), type)
-                                                                    : VariantFromInteger(cell.integer(), type);
-      if (!converted.ok()) {
-        return Status::InvalidArgument("Column '" + fields[i].name + "': " + converted.status().message());
-      }
-      cell = std::move(converted.value());
-    }
-  }
-
+Status ResultBuilder::OpenRecordset(const std::vector<FieldInfo>& fields) {
   auto recordset = std::make_shared<Recordset>();
   try {
     for (const FieldInfo& field : fields) recordset->AppendField(field);
     recordset->Open();
-    for (auto& row : rows_) recordset->AppendRow(std::move(row));
-    rows_.clear();
-    if (recordset->RecordCount() > 0) recordset->MoveFirst();
+    recordset->Reserve(static_cast<int32_t>(std::max(expected_rows_, rows_.size())));
   } catch (const ComError& error) {
     return Status::InvalidArgument("The result cannot be held in a recordset: " + error.description());
   }
-  return recordset;
+  recordset_ = std::move(recordset);
+  return Status::Ok();
+}
+
+Result<RecordsetRef> ResultBuilder::Finish() {
+  if (!recordset_) {
+    const std::vector<FieldInfo> fields = Fields();
+    // Typed-by-value columns now convert their raw values to the chosen type.
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      if (columns_[i].declared_type != DataType::kEmpty) continue;
+      const DataType type = fields[i].type;
+      for (auto& row : rows_) {
+        Variant& cell = row[i];
+        if (cell.IsNull()) continue;
+        Result<Variant> converted = cell.IsString() ? VariantFromText(cell.string(), type)
+                                    : cell.type() == VarType::kDouble ? VariantFromReal(cell.real(), type)
+                                                                      : VariantFromInteger(cell.integer(), type);
+        if (!converted.ok()) {
+          return Status::InvalidArgument("Column '" + fields[i].name + "': " + converted.status().message());
+        }
+        cell = std::move(converted.value());
+      }
+    }
+    if (Status opened = OpenRecordset(fields); !opened.ok()) return opened;
+  }
+  try {
+    for (auto& row : rows_) recordset_->AppendRow(std::move(row));
+    rows_.clear();
+    if (recordset_->RecordCount() > 0) recordset_->MoveFirst();
+  } catch (const ComError& error) {
+    return Status::InvalidArgument("The result cannot be held in a recordset: " + error.description());
+  }
+  return std::move(recordset_);
 }
 
 }  // namespace trelix::base

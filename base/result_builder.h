@@ -5,8 +5,10 @@
 //
 // Columns with a declared type convert each value as it arrives; columns
 // without one (expressions) keep the raw values until the end and are then
-// typed from all of them (ValueTyper).
+// typed from all of them (ValueTyper). When every column is declared, rows
+// go straight into the recordset as they come.
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +36,9 @@ class ResultBuilder {
   Status AddInteger(int64_t value);
   Status AddReal(double value);
   Status AddText(std::string_view text);
+  // The number of rows expected (exact or a guess): storage for them is
+  // made once instead of regrown. Call before the first row.
+  void ExpectRows(size_t rows) { expected_rows_ = std::min<size_t>(rows, kMaxExpectedRows); }
   // A value already of the column's type (drivers with their own conversion).
   void AddVariant(Variant value);
   void EndRow();
@@ -49,9 +54,20 @@ class ResultBuilder {
     ValueTyper typer;
   };
   Status Fail(const Status& status) const;
+  // The recordset's fields: names unique and non-empty, types as declared or
+  // as the values seen so far say.
+  std::vector<FieldInfo> Fields() const;
+  // Creates recordset_ with the fields, open and empty.
+  Status OpenRecordset(const std::vector<FieldInfo>& fields);
 
   std::vector<Column> columns_;
-  std::vector<std::vector<Variant>> rows_;
+  // A guess is capped: a large earlier result must not make every later,
+  // smaller one reserve as much.
+  static constexpr size_t kMaxExpectedRows = 100000;
+  size_t expected_rows_ = 0;
+  bool all_declared_ = true;
+  RecordsetRef recordset_;  // streaming target when all_declared_
+  std::vector<std::vector<Variant>> rows_;  // buffered rows otherwise
   std::vector<Variant> row_;
 };
 

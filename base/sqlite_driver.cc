@@ -224,6 +224,10 @@ class SqliteSession : public Session {
     ResultBuilder builder;
     const int columns = sqlite3_column_count(stmt);
     for (int i = 0; i < columns; ++i) builder.AddColumn(entry.names[i], entry.declared[i]);
+    // SQLite cannot tell the size of a result before it is read; the last
+    // run of the same statement is a good guess.
+    builder.ExpectRows(entry.last_rows);
+    size_t rows = 0;
 
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -244,7 +248,9 @@ class SqliteSession : public Session {
         }
       }
       builder.EndRow();
+      ++rows;
     }
+    entry.last_rows = rows;
     if (rc != SQLITE_DONE) {
       Status error = EngineError(rc);
       sqlite3_reset(stmt);
@@ -261,6 +267,7 @@ class SqliteSession : public Session {
     sqlite3_stmt* stmt = nullptr;
     std::vector<std::string> names;
     std::vector<std::optional<FieldInfo>> declared;
+    size_t last_rows = 0;  // rows of the last run
   };
 
   // Prepared statements kept per connection, least recently used dropped.

@@ -136,6 +136,9 @@ class Recordset : public Object {
   // Append a whole row without the edit protocol: the fast path drivers use
   // to fill a result. Values must already be of the field types.
   void AppendRow(std::vector<Variant> values);
+  // Room for `rows` more appended rows, so that filling a large result does
+  // not regrow the row storage (a capacity hint; no effect on contents).
+  void Reserve(int32_t rows);
 
   // --- Filter, Sort, Find -----------------------------------------------------
   // Filter: a criteria string (ADO grammar: terms `field op value` with
