@@ -1,6 +1,8 @@
 // VehicleFeatures: reading the feature list and the vehicles' standard
 // texts, and laying every vehicle out against the feature list.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -13,6 +15,46 @@
 namespace trelix {
 
 using features_internal::RunProcedure;
+
+namespace {
+
+bool IsIntegerField(const Variant& value) {
+  switch (value.type()) {
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kLongLong:
+    case VarType::kByte:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// VB's "=" between a field value and a number; integer fields, which the
+// id columns are, skip the general variant comparison.
+bool EqualsNumber(const Variant& field, int64_t number) {
+  if (IsIntegerField(field)) return field.integer() == number;
+  return vb::Compare(field, Variant(number)) == 0;
+}
+
+// Left to the implementer: an id is matched against "vehicle_id" as VB
+// compares a number with a text, numerically, so an id written with blanks
+// around it (a list with a blank after each comma) still finds its rows.
+class VehicleMatcher {
+ public:
+  explicit VehicleMatcher(const std::string& vehicle_id) : text_(vehicle_id), number_(vb::ParseNumber(vehicle_id)) {}
+  bool operator()(const Variant& field) const {
+    // The id's text is read once, not once per row.
+    if (number_ && IsIntegerField(field)) return static_cast<double>(field.integer()) == *number_;
+    return vb::Compare(field, text_) == 0;
+  }
+
+ private:
+  Variant text_;
+  std::optional<double> number_;
+};
+
+}  // namespace
 
 bool VehicleFeatures::HasDatabaseInfo() const {
   return !project_database_name_.empty() && !database_connection_string_.empty() && !specs_database_name_.empty() &&
@@ -111,11 +153,12 @@ void VehicleFeatures::FillFeatureCategories(const Recordset& rs, SchemaIdList& s
   for (int32_t row = 0, rows = rs.RecordCount(); row < rows; ++row) {
     const Variant& schema = rs.ValueAt(row, schema_field);
     const Variant& category = rs.ValueAt(row, category_field);
-    // Rows that cannot name a feature or a category are reported by the
-    // loading itself, in the vehicle they belong to.
-    if (schema.IsNull() || category.IsNull() || !vb::IsNumeric(schema)) continue;
-    const double id = vb::CDbl(schema);
-    if (id != static_cast<double>(static_cast<int32_t>(id))) continue;
+    // Only rows that name a feature of the list by an integer id and carry a
+    // category tell anything here; a Null category fails the loading of its
+    // own vehicle instead.
+    if (!IsIntegerField(schema) || category.IsNull()) continue;
+    const int64_t id = schema.integer();
+    if (id < INT32_MIN || id > INT32_MAX) continue;
     by_schema.try_emplace(static_cast<int32_t>(id), vb::CStr(category));
   }
   for (size_t j = 0; j < schema_list.size(); ++j) {
@@ -125,17 +168,6 @@ void VehicleFeatures::FillFeatureCategories(const Recordset& rs, SchemaIdList& s
 }
 
 void VehicleFeatures::SetAllFlags(Flags& flags, bool value) { flags.assign(flags.size(), value); }
-
-namespace {
-
-// Left to the implementer: an id is matched against "vehicle_id" as VB
-// compares a number with a text, numerically, so an id written with blanks
-// around it (a list with a blank after each comma) still finds its rows.
-bool SameVehicle(const Variant& field, const Variant& vehicle_id) {
-  return vb::Compare(field, vehicle_id) == 0;
-}
-
-}  // namespace
 
 void VehicleFeatures::AddVehicleIdObject(const SchemaIdList& schema_list, Recordset& rs, const std::string& vehicle_id,
                                          Flags& flags) {
@@ -152,15 +184,15 @@ void VehicleFeatures::AddVehicleIdObject(const SchemaIdList& schema_list, Record
     const int schema_field = rs.FieldIndex("schema_id");
     const int content_field = rs.FieldIndex("content");
     const int category_field = rs.FieldIndex("category");
-    const Variant id_value(vehicle_id);
+    const VehicleMatcher same_vehicle(vehicle_id);
     size_t j = 0;
-    while (!rs.IsEOF() && SameVehicle(rs.Value(vehicle_field), id_value)) {
+    while (!rs.IsEOF() && same_vehicle(rs.Value(vehicle_field))) {
       auto feature = std::make_shared<VehicleFeatureInfo>();
       feature->SetCategory(vb::CStr(rs.Value(category_field)));
       // A row left over after the last feature matched no feature of the
       // list: the list and the rows disagree.
       if (j >= schema_list.size() || j >= flags.size()) RaiseVbError(kErrSubscriptOutOfRange);
-      if (vb::Compare(rs.Value(schema_field), Variant(schema_list.schema_id[j])) == 0) {
+      if (EqualsNumber(rs.Value(schema_field), schema_list.schema_id[j])) {
         feature->SetTranslatedText(vb::CStr(rs.Value(content_field)));
         flags[j] = true;
         rs.MoveNext();
