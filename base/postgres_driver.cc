@@ -96,6 +96,10 @@ class PostgresSession : public Session {
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_EMPTY_QUERY) {
       if (status == PGRES_EMPTY_QUERY) return Status::InvalidArgument("The statement is empty");
+      // A statement that changed the session (SET search_path, RESET ...)
+      // must not reach the next caller: the session is closed after it.
+      const std::string_view tag = PQcmdStatus(result);
+      if (tag.rfind("SET", 0) == 0 || tag.rfind("RESET", 0) == 0 || tag.rfind("DISCARD", 0) == 0) healthy_ = false;
       return std::make_shared<Recordset>();  // no rowset: closed, as ADO gives it
     }
     if (status != PGRES_TUPLES_OK) return Failure(result);

@@ -184,10 +184,21 @@ bool IsBlankTail(const char* tail) {
 
 // --- Session ----------------------------------------------------------------------
 
+// Statements from callers may read, nothing else: attaching other files,
+// detaching ours or changing the connection by PRAGMA is refused while they
+// are prepared. The session's own ATTACH runs with the guard lowered.
+int Authorize(void* guard, int action, const char*, const char*, const char*, const char*) {
+  if (!*static_cast<bool*>(guard)) return SQLITE_OK;
+  if (action == SQLITE_ATTACH || action == SQLITE_DETACH || action == SQLITE_PRAGMA) return SQLITE_DENY;
+  return SQLITE_OK;
+}
+
 class SqliteSession : public Session {
  public:
   SqliteSession(sqlite3* db, std::string dir, std::string database)
-      : db_(db), dir_(std::move(dir)), database_(std::move(database)) {}
+      : db_(db), dir_(std::move(dir)), database_(std::move(database)) {
+    sqlite3_set_authorizer(db_, Authorize, &guarded_);
+  }
 
   ~SqliteSession() override {
     for (auto& entry : statements_) sqlite3_finalize(entry.stmt);
@@ -338,6 +349,11 @@ class SqliteSession : public Session {
     }
     auto file = ResolveDatabaseFile(dir_, name);
     if (!file.ok()) return file.status();
+    guarded_ = false;
+    struct Raise {
+      bool& guard;
+      ~Raise() { guard = true; }
+    } raise{guarded_};
     if (attached_.size() >= kMaxAttached) {
       DropStatements();
       for (const std::string& old : attached_) {
@@ -365,6 +381,7 @@ class SqliteSession : public Session {
   std::string dir_;
   std::string database_;
   bool healthy_ = true;
+  bool guarded_ = true;  // callers' statements are being prepared
   std::vector<std::string> attached_;  // lower case
   std::list<Prepared> statements_;
   std::unordered_map<std::string, std::list<Prepared>::iterator> index_;

@@ -277,6 +277,33 @@ TEST_P(ConnectorTest, FailuresAreComErrorsWithTheEngineMessage) {
   }
 }
 
+TEST_P(ConnectorTest, SessionsRefuseToChangeDataOrThemselves) {
+  // Below the translator (which only lets SELECT through), the engines
+  // themselves refuse writes and changes of the session.
+  auto driver = pool_->DriverFor(conn()).value();
+  auto session = driver->Open(conn(), site_->specs());
+  ASSERT_TRUE(session.ok()) << session.status().message();
+  Session& s = *session.value();
+  EXPECT_FALSE(s.Execute("DELETE FROM items", {}).ok());
+  EXPECT_FALSE(s.Execute("UPDATE items SET qty = 0", {}).ok());
+  if (GetParam().engine == Engine::kSqlite) {
+    EXPECT_FALSE(s.Execute("ATTACH DATABASE '" + conn().substr(7) + "/" + site_->project() + ".sqlite' AS x", {}).ok());
+    EXPECT_FALSE(s.Execute("ATTACH DATABASE '" + conn().substr(7) + "/x.sqlite' AS x", {}).ok());
+    EXPECT_FALSE(s.Execute("PRAGMA case_sensitive_like = 1", {}).ok());
+    EXPECT_FALSE(s.Execute("SELECT 1; SELECT 2", {}).ok());
+    EXPECT_FALSE(std::filesystem::exists(conn().substr(7) + "/x.sqlite"));
+  } else {
+    EXPECT_FALSE(s.Execute("SELECT 1; SELECT 2", {}).ok());
+    EXPECT_TRUE(s.Healthy());
+    EXPECT_TRUE(s.Execute("SET search_path TO public", {}).ok());
+    EXPECT_FALSE(s.Healthy());  // the pool closes it instead of passing it on
+  }
+  EXPECT_EQ(s.ColumnType("", "items", "price").value_or("?"), "money");
+  EXPECT_EQ(s.ColumnType(site_->project(), "categories", "CATEGORY_NAME").value_or("?"), "nvarchar(50)");
+  EXPECT_FALSE(s.ColumnType("", "items", "nope").has_value());
+  EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
+}
+
 TEST_P(ConnectorTest, PoolStaysStableUnderFailures) {
   auto faulty = std::make_shared<FaultyDriver>(pool_->DriverFor(conn()).value());
   pool_->SetDriver("faulty", faulty);
