@@ -2,13 +2,16 @@
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <sstream>
 #include <vector>
 
+#include "app/http_service.h"
 #include "base/datagen/generators.h"
+#include "base/recordset_cache.h"
 #include "base/sql/translator.h"
 #include "base/trace.h"
 #include "common/Utilitys.h"
@@ -36,6 +39,9 @@ struct ToolState {
   std::string caption = "Brantel Vellox";
   std::string directory, project_name, specs_name;
   int64_t vehicles = 10000, lines = 1000, max_vehicles = 0;
+  std::string bind, cache;
+  int port = 0, threads = 0;
+  bool quiet = false;
   double rows_per_vehicle = 1.0;
 };
 
@@ -291,6 +297,51 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
       }
       std::cout << stats->vehicles << " vehicles, " << stats->lines << " lines, " << stats->equipment_rows
                 << " equipment rows written to " << target << "\n";
+      return 0;
+    };
+  }
+  {
+    ToolCommand& tool = Add(s, app, "serve", "Run the HTTP service and the demo pages");
+    tool.command->add_option("--bind", s.bind, "address to listen on (env TRELIX_BIND, default 127.0.0.1)");
+    tool.command->add_option("--port", s.port, "port (env TRELIX_PORT, default 8080; 0: any free port)");
+    tool.command->add_option("--threads", s.threads, "worker threads (env TRELIX_THREADS, default 8)");
+    tool.command->add_option("--cache", s.cache, "cache of non-zero handles: memory[:MiB] or redis://HOST:PORT[/DB] (env TRELIX_CACHE)");
+    tool.command->add_flag("--quiet", s.quiet, "no access log");
+    tool.command->add_option("--connection", connection, "connection string (env TRELIX_CONNECTION)");
+    tool.command->add_option("--project", project, "project database name (env TRELIX_PROJECT)");
+    tool.command->add_option("--specs", specs, "specification database name (env TRELIX_SPECS)");
+    tool.run = [&s](const HostSettings& host, OutputFormat) {
+      auto env = [](const char* name) -> std::string {
+        const char* value = std::getenv(name);
+        return value ? value : "";
+      };
+      ServiceOptions options;
+      options.host = host;
+      options.bind = !s.bind.empty() ? s.bind : (!env("TRELIX_BIND").empty() ? env("TRELIX_BIND") : "127.0.0.1");
+      try {
+        options.port = s.port > 0 ? s.port : (!env("TRELIX_PORT").empty() ? std::stoi(env("TRELIX_PORT")) : 8080);
+        options.threads = s.threads > 0 ? s.threads : (!env("TRELIX_THREADS").empty() ? std::stoi(env("TRELIX_THREADS")) : 8);
+      } catch (const std::exception&) {
+        std::cerr << "trelix_eb: TRELIX_PORT and TRELIX_THREADS must be numbers\n";
+        return 2;
+      }
+      options.access_log = !s.quiet;
+      std::string cache = !s.cache.empty() ? s.cache : env("TRELIX_CACHE");
+      if (!cache.empty()) {
+        Status status = base::ConfigureCache(cache);
+        if (!status.ok()) {
+          std::cerr << "trelix_eb: --cache: " << status.message() << "\n";
+          return 2;
+        }
+      }
+      Status status = RunService(options, [&](int port) {
+        std::cout << "trelix_eb: serving http://" << options.bind << ":" << port << "/ (" << host.connection
+                  << ", " << host.project << ", " << host.specs << ")" << std::endl;
+      });
+      if (!status.ok()) {
+        std::cerr << "trelix_eb: " << status.message() << "\n";
+        return 1;
+      }
       return 0;
     };
   }

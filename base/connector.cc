@@ -1,5 +1,7 @@
 #include "base/connector.h"
 
+#include "base/cache_counters.h"
+
 #include <optional>
 
 #include "base/shape.h"
@@ -40,6 +42,7 @@ void Connector::CacheRecordset(const std::string& key, const std::string& record
                                const std::string& connection, const std::string& database) {
   TraceScope trace("CacheRecordset", database, key, cache_handle);
   if (cache_handle == 0) return;
+  ProcessCacheCounters().stores.fetch_add(1, std::memory_order_relaxed);
   Cache().Put(CacheScope{cache_handle, connection, database}, key, recordset_xml);
 }
 
@@ -47,7 +50,9 @@ RecordsetRef Connector::GetCachedRecordset(const std::string& key, int32_t cache
                                            const std::string& connection, const std::string& database) {
   TraceScope trace("GetCachedRecordset", database, key, cache_handle);
   if (cache_handle == 0) return nullptr;
-  return Cache().Get(CacheScope{cache_handle, connection, database}, key);
+  RecordsetRef cached = Cache().Get(CacheScope{cache_handle, connection, database}, key);
+  (cached ? ProcessCacheCounters().hits : ProcessCacheCounters().misses).fetch_add(1, std::memory_order_relaxed);
+  return cached;
 }
 
 RecordsetRef Connector::ExecuteQuery(const std::string& sql, const std::string& database,
@@ -143,6 +148,15 @@ Variant Connector::Invoke(std::string_view name, InvokeKind kind, std::vector<Va
 
 void RegisterConnector() {
   RegisterProgId(kConnectorProgId, [] { return std::make_shared<Connector>(); });
+}
+
+}  // namespace trelix::base
+
+namespace trelix::base {
+
+CacheCounters& ProcessCacheCounters() {
+  static CacheCounters counters;
+  return counters;
 }
 
 }  // namespace trelix::base

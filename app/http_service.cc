@@ -1,0 +1,260 @@
+#include "app/http_service.h"
+
+#include <httplib.h>
+
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/http_metrics.h"
+#include "app/output.h"
+#include "app/site_assets.h"
+
+namespace trelix::app {
+namespace {
+
+using Json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> signalled{false};
+
+void OnSignal(int) { signalled.store(true); }
+
+std::string Dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+std::string ArgumentErrorJson(const std::string& parameter, const std::string& message) {
+  return Dump(Json{{"error", {{"parameter", parameter}, {"message", message}}}});
+}
+
+// ADO's "no current record": the rows the call needs are not there (an
+// unknown category, a currency without a rate), so the answer is 404.
+constexpr int32_t kNoCurrentRecord = 3021;
+
+const char* TypeOfKind(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kInt16:
+    case ArgKind::kInt32:
+      return "integer";
+    case ArgKind::kNumber:
+      return "number";
+    case ArgKind::kFlag:
+      return "boolean";
+    default:
+      return "string";
+  }
+}
+
+// Whether an operation's own arguments include "format" (format-advantage):
+// then ?format= is that argument, not the output form.
+bool HasFormatArgument(const OperationSpec& spec) {
+  for (const ArgSpec& arg : spec.args) {
+    if (arg.name == "format") return true;
+  }
+  return false;
+}
+
+class Service {
+ public:
+  explicit Service(const ServiceOptions& options) : options_(options) {}
+
+  void Install(httplib::Server& server) {
+    server.new_task_queue = [threads = options_.threads] {
+      return new httplib::ThreadPool(static_cast<size_t>(threads > 0 ? threads : 1));
+    };
+    server.set_payload_max_length(64 * 1024);
+    server.Get("/health", [this](const httplib::Request&, httplib::Response& res) {
+      Timed("health", res, [&] { res.set_content("ok", "text/plain"); });
+    });
+    server.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(metrics_.Render(), "text/plain; version=0.0.4");
+    });
+    server.Get("/api/openapi.json", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(OpenApiDocument(), "application/json");
+    });
+    server.Get(R"(/api/([a-z-]+))", [this](const httplib::Request& req, httplib::Response& res) {
+      HandleOperation(req, res);
+    });
+    for (const SiteAsset& asset : SiteAssets()) {
+      std::string path(asset.path);
+      server.Get(path, [&asset](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(asset.content), std::string(asset.content_type));
+      });
+    }
+    server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+      if (!options_.access_log) return;
+      Json line = {{"time", std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count()},
+                   {"remote", req.remote_addr},
+                   {"method", req.method},
+                   {"path", req.path},
+                   {"status", res.status},
+                   {"bytes", res.body.size()}};
+      std::string text = Dump(line) + "\n";
+      std::lock_guard lock(log_mutex_);
+      std::cerr << text << std::flush;
+    });
+  }
+
+ private:
+  template <class Body>
+  void Timed(const std::string& operation, httplib::Response& res, Body&& body) {
+    auto start = Clock::now();
+    body();
+    metrics_.RecordRequest(operation, res.status == -1 ? 200 : res.status,
+                           std::chrono::duration<double>(Clock::now() - start).count());
+  }
+
+  void HandleOperation(const httplib::Request& req, httplib::Response& res) {
+    std::string name = req.matches[1];
+    const OperationSpec* spec = FindOperation(name);
+    if (!spec) {
+      res.status = 404;
+      res.set_content(ArgumentErrorJson("operation", "there is no operation " + name), "application/json");
+      return;
+    }
+    Timed(name, res, [&] { Answer(*spec, req, res); });
+  }
+
+  void Answer(const OperationSpec& spec, const httplib::Request& req, httplib::Response& res) {
+    if (req.target.size() > options_.max_query_bytes) {
+      res.status = 414;
+      res.set_content(ArgumentErrorJson("query", "the query string is too long"), "application/json");
+      return;
+    }
+    OutputFormat format = OutputFormat::kJson;
+    bool format_is_argument = HasFormatArgument(spec);
+    RawArgs args;
+    for (const auto& [key, value] : req.params) {
+      if (key == "format" && !format_is_argument) {
+        if (!ParseOutputFormat(value, &format) || format == OutputFormat::kTable) {
+          res.status = 400;
+          res.set_content(ArgumentErrorJson("format", "must be json or xml"), "application/json");
+          return;
+        }
+        continue;
+      }
+      if (!args.emplace(key, value).second) {
+        res.status = 400;
+        res.set_content(ArgumentErrorJson(key, "is given more than once"), "application/json");
+        return;
+      }
+    }
+    if (auto problem = ValidateArguments(spec, args)) {
+      res.status = 400;
+      res.set_content(ArgumentErrorJson(problem->parameter, problem->message), "application/json");
+      return;
+    }
+    try {
+      OperationResult result = RunOperation(spec, args, options_.host);
+      metrics_.RecordVotes(result.votes_complete, result.votes_abort);
+      if (format == OutputFormat::kXml && result.kind != OperationResult::Kind::kRecordset) {
+        res.status = 400;
+        res.set_content(ArgumentErrorJson("format", "xml is only for operations that return a recordset"),
+                        "application/json");
+        return;
+      }
+      res.set_content(RenderResult(result, format), format == OutputFormat::kXml ? "application/xml; charset=utf-8"
+                                                                                 : "application/json");
+    } catch (const ComError& error) {
+      metrics_.RecordComponentError(error.number());
+      res.status = error.number() == kNoCurrentRecord ? 404 : 500;
+      res.set_content(ErrorJson(error), "application/json");
+    } catch (const std::exception& error) {
+      // Anything else is a fault of ours; its text stays in the log.
+      metrics_.RecordComponentError(0);
+      {
+        std::lock_guard lock(log_mutex_);
+        std::cerr << "trelix_eb: internal error in " << spec.name << ": " << error.what() << "\n";
+      }
+      res.status = 500;
+      res.set_content(ErrorJson(ComError(440, kComponentName, "Internal error")), "application/json");
+    }
+  }
+
+  ServiceOptions options_;
+  ServiceMetrics metrics_;
+  std::mutex log_mutex_;
+};
+
+}  // namespace
+
+std::string OpenApiDocument() {
+  Json paths = Json::object();
+  auto error_schema = Json{{"type", "object"}, {"properties", {{"error", {{"type", "object"}}}}}};
+  for (const OperationSpec& spec : ComponentOperations()) {
+    Json parameters = Json::array();
+    for (const ArgSpec& arg : spec.args) {
+      Json parameter = {{"name", arg.name},
+                        {"in", "query"},
+                        {"required", arg.required},
+                        {"description", arg.help},
+                        {"schema", {{"type", TypeOfKind(arg.kind)}}}};
+      if (!arg.default_value.empty()) parameter["schema"]["default"] = arg.default_value;
+      parameters.push_back(parameter);
+    }
+    if (!HasFormatArgument(spec)) {
+      parameters.push_back({{"name", "format"},
+                            {"in", "query"},
+                            {"required", false},
+                            {"description", "json (default) or xml: the recordset XML persistence text"},
+                            {"schema", {{"type", "string"}, {"enum", {"json", "xml"}}}}});
+    }
+    paths["/api/" + spec.name] = {
+        {"get",
+         {{"summary", spec.summary},
+          {"operationId", spec.name},
+          {"parameters", parameters},
+          {"responses",
+           {{"200", {{"description", "the result"}}},
+            {"400", {{"description", "a rejected parameter"}, {"content", {{"application/json", {{"schema", error_schema}}}}}}},
+            {"404", {{"description", "the data asked for is not there"}}},
+            {"500", {{"description", "a component error: number, source, description"}}}}}}}};
+  }
+  paths["/health"] = {{"get", {{"summary", "Liveness: answers ok"}, {"responses", {{"200", {{"description", "ok"}}}}}}}};
+  paths["/metrics"] = {
+      {"get", {{"summary", "Prometheus metrics"}, {"responses", {{"200", {{"description", "metrics text"}}}}}}}};
+  Json document = {{"openapi", "3.0.3"},
+                   {"info", {{"title", "trelix_eb"}, {"version", "2005.2.8"}}},
+                   {"paths", paths}};
+  return Dump(document);
+}
+
+Status RunService(const ServiceOptions& options, const std::function<void(int port)>& on_listening,
+                  const std::atomic<bool>* stop) {
+  httplib::Server server;
+  Service service(options);
+  service.Install(server);
+
+  int port = options.port;
+  if (port == 0) {
+    port = server.bind_to_any_port(options.bind);
+  } else if (!server.bind_to_port(options.bind, port)) {
+    port = -1;
+  }
+  if (port < 0) return Status::IOError("cannot listen on " + options.bind + ":" + std::to_string(options.port));
+
+  signalled.store(false);
+  auto previous_term = std::signal(SIGTERM, OnSignal);
+  auto previous_int = std::signal(SIGINT, OnSignal);
+  // Stopping closes the listening socket; the worker pool then finishes the
+  // requests it has before listen_after_bind returns.
+  std::thread watcher([&] {
+    while (!signalled.load() && !(stop && stop->load())) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    server.stop();
+  });
+  if (on_listening) on_listening(port);
+  server.listen_after_bind();
+  signalled.store(true);
+  watcher.join();
+  std::signal(SIGTERM, previous_term);
+  std::signal(SIGINT, previous_int);
+  return Status::Ok();
+}
+
+}  // namespace trelix::app
