@@ -136,6 +136,30 @@ class Printer {
   std::string Nocase(const Expr& e, const Scope& scope) {
     return ExprText(e, scope, Rank(d_, Op::kCollate)) + " COLLATE NOCASE";
   }
+  // PostgreSQL: a text built from literals alone has the deterministic
+  // default collation; compared with another such text it gets the
+  // databases' case-insensitive collation `ci` (every database schema holds
+  // it, and statements run with that schema on the search path).
+  static bool MentionsColumn(const Expr& e) {
+    if (e.kind == ExprKind::kColumn || e.query) return true;
+    for (const auto& a : e.args) {
+      if (a && MentionsColumn(*a)) return true;
+    }
+    return false;
+  }
+  bool LiteralText(const Expr& e, const Scope& scope) {
+    if (!Pg() || MentionsColumn(e)) return false;
+    const ValueType t = types_.TypeOf(e, scope, nullptr);
+    return t == ValueType::kText || t == ValueType::kNull;
+  }
+  bool LiteralTexts(const Expr& a, const Expr& b, const Scope& scope) {
+    return LiteralText(a, scope) && LiteralText(b, scope) &&
+           (types_.TypeOf(a, scope, nullptr) == ValueType::kText || types_.TypeOf(b, scope, nullptr) == ValueType::kText);
+  }
+  std::string WithCi(const Expr& e, const Scope& scope) {
+    return ExprText(e, scope, Rank(d_, Op::kCollate)) + " COLLATE ci";
+  }
+
   // `e` printed, with the collation put back where it is lost.
   std::string Compared(const Expr& e, const Scope& scope, int min_rank) {
     return LosesCase(e, scope) ? Nocase(e, scope) : ExprText(e, scope, min_rank);
@@ -503,6 +527,9 @@ class Printer {
     if (IsComparison(e.text) && LosesCase(a, scope) && !types_.KeepsColumnCollation(b, scope) && !Numeric(b, scope)) {
       return Nocase(a, scope) + " " + sym + " " + ExprText(b, scope, r + 1);
     }
+    if (IsComparison(e.text) && LiteralTexts(a, b, scope)) {
+      return WithCi(a, scope) + " " + sym + " " + ExprText(b, scope, r + 1);
+    }
     return ExprText(a, scope, r) + " " + sym + " " + ExprText(b, scope, r + 1);
   }
 
@@ -604,6 +631,10 @@ class Printer {
           Fail(Status::Unsupported("AVG of a value that may be an integer (SQL Server truncates that average)"));
           return "";
         }
+      }
+      if (e.star_arg && name != "COUNT" && name != "COUNT_BIG") {
+        Fail(Status::InvalidArgument("function " + e.text + " does not take *"));
+        return "";
       }
       if (!e.star_arg && e.args.size() != 1) {
         Fail(Status::InvalidArgument("function " + e.text + " takes 1 argument"));

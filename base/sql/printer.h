@@ -11,6 +11,8 @@
 // - PostgreSQL: NULLS FIRST/LAST to keep SQL Server's NULL order, and LIKE
 //   as ILIKE under a deterministic collation (its nondeterministic
 //   case-insensitive collation refuses LIKE).
+// - the statement terminator is dropped: the connector runs exactly one
+//   statement, and LIMIT must be its last clause.
 // Operators are parenthesised by the target's precedence, which differs
 // from T-SQL's (`||` binds tighter than `*` in SQLite).
 // kSqlServer prints T-SQL again (used when the analysis repaired something).

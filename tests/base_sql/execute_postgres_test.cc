@@ -48,7 +48,9 @@ class ExecutePostgresTest : public ::testing::Test {
     Exec("DROP SCHEMA IF EXISTS " + project_ + ", " + specs_ + " CASCADE");
     Exec("CREATE SCHEMA " + project_);
     Exec("CREATE SCHEMA " + specs_);
-    Exec("CREATE COLLATION " + project_ + ".ci (provider = icu, locale = 'und-u-ks-level2', deterministic = false)");
+    for (const std::string& schema : {project_, specs_}) {
+      Exec("CREATE COLLATION " + schema + ".ci (provider = icu, locale = 'und-u-ks-level2', deterministic = false)");
+    }
     Exec("SET search_path = " + project_);
     for (const std::string& s : testing::SampleSchema(Dialect::kPostgres, project_, specs_)) Exec(s);
   }
@@ -128,6 +130,7 @@ TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
       {"SELECT row_id FROM e_brochure WHERE con_text LIKE 'p%' OR con_text NOT LIKE '%E%' ORDER BY 1", {{"10"}}},
       {"SELECT CAST(2.7 AS int), LEN(' ab  '), LEFT('abc', 2)", {{"2", "3", "ab"}}},
       {"SELECT a.Total FROM (SELECT COUNT(*) AS Total FROM e_brochure) a ORDER BY Total", {{"4"}}},
+      {"SELECT CASE WHEN 'ABC' = N'abc' + '' THEN 1 ELSE 0 END", {{"1"}}},
       {"SELECT MAX(CASE WHEN language_id = 1 THEN text_id END) FROM application_texts", {{"UNLIMITED"}}},
       {"SELECT COUNT(*) FROM (SELECT DISTINCT category + '' AS c FROM e_brochure) d", {{"2"}}},
       {"SELECT text_id FROM application_texts WHERE text_id LIKE 'i%' ORDER BY text_id + ''",
