@@ -79,6 +79,9 @@ void VehicleFeatures::DoFeatureComparisonBody() {
   GetIconInformation();
   if (rs->RecordCount() != 0) {
     FillFeatureCategories(*rs, schema_list);
+    // Every vehicle is looked up from the first row; an index keeps a long
+    // list from costing a scan of all rows per vehicle.
+    rs->SetOptimize("vehicle_id", true);
     switch (static_cast<SearchType>(comparison_type_)) {
       case SearchType::NeighborBased:
         CompareNeighborBased(*rs, schema_list);

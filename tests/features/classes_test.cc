@@ -186,23 +186,6 @@ TEST(KeyedCollectionTest, KeysIgnoreCaseUnicodeAware) {
   EXPECT_EQ(collection.entries()[0].key, "Ärger");  // the key as given
 }
 
-TEST(VehicleIdTest, LateBound) {
-  auto vehicle = std::make_shared<VehicleId>();
-  Args id = {Variant(int32_t{1001})};
-  vehicle->Invoke("VehicleId", InvokeKind::kPropertyPut, id);
-  Args add = {Variant(std::make_shared<VehicleFeatureInfo>()), Variant("0")};
-  EXPECT_TRUE(vehicle->Invoke("Add", InvokeKind::kMethod, add).IsEmpty());
-  Args none;
-  EXPECT_EQ(vehicle->Invoke("VehicleId", InvokeKind::kPropertyGet, none), Variant("1001"));
-  EXPECT_EQ(vehicle->Invoke("Count", InvokeKind::kPropertyGet, none), Variant(int32_t{1}));
-  Args key = {Variant("0")};
-  EXPECT_EQ(vehicle->Invoke("", InvokeKind::kMethod, key).object(), vehicle->Item(1));  // default member
-  EXPECT_TRUE(vehicle->Invoke("_NewEnum", InvokeKind::kPropertyGet, none).IsArray());
-  EXPECT_EQ(Raised([&] { vehicle->Invoke("Item", InvokeKind::kMethod, none); }).description(), "Missing Item Index");
-  Args wrong = {Variant(std::make_shared<VehicleId>()), Variant("1")};
-  EXPECT_EQ(Raised([&] { vehicle->Invoke("Add", InvokeKind::kMethod, wrong); }).number(), kErrTypeMismatch);
-}
-
 TEST(ComponentClassesTest, OnlyVehicleFeaturesIsCreatable) {
   RegisterVehicleFeaturesClass();
   EXPECT_EQ(CreateObject("trelix_eb.VehicleFeatures")->TypeName(), "VehicleFeatures");

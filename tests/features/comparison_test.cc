@@ -38,7 +38,6 @@ class FeaturesTest : public ::testing::Test {
     features_ = std::make_unique<VehicleFeatures>();
     site_ = testing::FakeSite();
     connector_.record().calls.clear();
-    connector_.record().fail_op.clear();
     // Features 2000, 2010, 2020 in display order.
     site_.content = {{2010, "Comfort", "Default", 20, 2},
                      {2000, "Comfort", "Default", 10, 1},
@@ -297,8 +296,8 @@ TEST_F(FeaturesTest, ErrorSources) {
          features_->SetVehicleIdList("");
        },
        kErrFeatureComparison, kOuter, "Missing list of vehicles"},
-      {"connector failure", [&] { connector_.record().fail_op = "ExecuteQuery"; }, -2147217900, "fake",
-       "Incorrect syntax"},
+      {"engine failure", [&] { site_.failing_statement = "select sc.schema_id"; }, -2147217900, "PostgreSQL",
+       "relation \"standard_content\" does not exist"},
       {"no features in the list", [&] { features_->SetSegment("Nothing"); }, 9, "trelix_eb.GetSchemaIdList",
        "Subscript out of range"},
       {"row matching no feature",

@@ -51,6 +51,8 @@ class FakeSite {
   std::map<int32_t, Variant> category_override;
   // Answer the feature query for every vehicle, whatever the list says.
   bool all_vehicles = false;
+  // A statement starting with this text fails as an engine would fail it.
+  std::string failing_statement;
 
   // The vehicle list, language, category and segment the statements are
   // answered for, taken from the object under test when its query runs.
@@ -58,6 +60,9 @@ class FakeSite {
 
   void Install(ConnectorRecord& record) {
     record.query = [this](const std::string& sql, const std::string&) -> RecordsetRef {
+      if (!failing_statement.empty() && sql.rfind(failing_statement, 0) == 0) {
+        throw ComError(-2147217900, "PostgreSQL", "relation \"standard_content\" does not exist");
+      }
       if (sql.rfind("select st.vehicle_id", 0) == 0) return FeatureRows();
       if (sql.rfind("select sc.schema_id", 0) == 0) return SchemaRows();
       if (sql.rfind("select ats.text_id", 0) == 0) return IconRows();
