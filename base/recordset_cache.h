@@ -2,9 +2,11 @@
 // The recordset cache behind CacheRecordset / GetCachedRecordset.
 //
 // Entries are the XML persistence text of a recordset, scoped by cache
-// handle, connection string and database name (so two sites served by one
-// process or one Redis never see each other's entries) and keyed by the
-// caller's key. A get returns a private copy the caller may change. A stored
+// handle, connection string and database name and keyed by the caller's key.
+// Left to the implementer: a handle is just a name space (any non-zero
+// value; nothing has to open it first), and the connection and database are
+// part of the scope so that two sites served by one process or one Redis
+// never see each other's entries under equal keys. A get returns a private copy the caller may change. A stored
 // text that does not load is a miss and is reported, never a half-read
 // recordset.
 //

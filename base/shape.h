@@ -8,11 +8,13 @@
 //   chapter-field ::= alias [[AS] name]
 //   alias, name, field ::= word | [text] | "text" | 'text'     (keywords in any case)
 //
-// The result has one row per distinct BY tuple of the child rowset, in order
-// of first appearance; each row holds the chapter field (the child rows with
-// those values, in child order) followed by the BY fields with the child's
-// types. Without BY there is one row holding every child row. Text groups
-// ignore case (the database's comparison), NULLs group together.
+// The result has one row per distinct BY tuple of the child rowset; each row
+// holds the chapter field (the child rows with those values, in child order)
+// followed by the BY fields with the child's types. Without BY there is one
+// row holding every child row. Left to the implementer: parent rows come in
+// order of first appearance (deterministic, and the provider command's ORDER
+// BY then orders the groups too), and text groups ignore case as the
+// databases compare text (the first spelling is kept); NULLs group together.
 
 #include <functional>
 #include <memory>
