@@ -117,7 +117,7 @@ TEST_F(CompareTest, CacheKeyCarriesOptionsPriceFieldsAndOptionalFlag) {
     call_.display_optional = c.optional;
     call_.base_total = 99;  // the totals never enter the key
     call_.Run(ka_);
-    EXPECT_EQ(site_.record().OfOp("GetCachedRecordset").at(0)->text, c.key);
+    EXPECT_EQ(CallsOf(site_.record(), "GetCachedRecordset").at(0)->text, c.key);
   }
 }
 
@@ -135,14 +135,14 @@ TEST_F(CompareTest, OneVehicleOrNoAdvantagesGiveAnEmptyCachedResult) {
   RecordsetRef result = call_.Run(ka_);
   EXPECT_EQ(result->FieldCount(), 7);
   EXPECT_EQ(result->RecordCount(), 0);
-  EXPECT_EQ(site_.record().OfOp("CacheRecordset").size(), 1u);
+  EXPECT_EQ(CallsOf(site_.record(), "CacheRecordset").size(), 1u);
 
   site_.advantages.clear();
   site_.record().calls.clear();
   call_.vehicles = "1001,1002";
   result = call_.Run(ka_);
   EXPECT_EQ(result->RecordCount(), 0);
-  EXPECT_EQ(site_.record().OfOp("CacheRecordset").size(), 1u);
+  EXPECT_EQ(CallsOf(site_.record(), "CacheRecordset").size(), 1u);
 }
 
 TEST_F(CompareTest, OnlyTheFirstTwoVehiclesAreCompared) {
@@ -163,7 +163,7 @@ TEST_F(CompareTest, LateBoundCallDefaultsTheOptionalArguments) {
   auto rs = result.As<Recordset>();
   ASSERT_TRUE(rs);
   EXPECT_EQ(rs->FieldCount(), 7) << "booDisplayOptionalAdvantages defaults to false";
-  EXPECT_EQ(site_.record().OfOp("GetCachedRecordset").at(0)->text,
+  EXPECT_EQ(CallsOf(site_.record(), "GetCachedRecordset").at(0)->text,
             "Compare1001,1002ENG1demo_specsdemo_projectEUR0msrpmsrp");
   std::vector<Variant> none;
   EXPECT_EQ(vb::ToText(ka_.Invoke("version", InvokeKind::kMethod, none)), "2005 2 8");
@@ -178,11 +178,7 @@ TEST(KeyAdvantagesClass, IsCreatableByProgIdAndNeverPooled) {
 }
 
 TEST_F(CompareTest, AFailingEquipmentQueryLeavesThroughBothProceduresOfTheErrorLog) {
-  auto answer = site_.record().query;
-  site_.record().query = [answer](const std::string& sql, const std::string& database) -> RecordsetRef {
-    if (sql.rfind("SELECT eq.vehicle_id", 0) == 0) throw ComError(-2147217900, "fake", "Incorrect syntax");
-    return answer(sql, database);
-  };
+  site_.record().query = FailingFor("SELECT eq.vehicle_id", site_.record().query);
   call_.cache = 5;
   try {
     call_.Run(ka_);
@@ -196,7 +192,7 @@ TEST_F(CompareTest, AFailingEquipmentQueryLeavesThroughBothProceduresOfTheErrorL
               "Incorrect syntax in KeyAdvantages, Function GetKeyAdvantageSpecs at line number 0 in KeyAdvantages, "
               "Function Compare at line number 0");
   }
-  EXPECT_THAT(site_.record().OfOp("CacheRecordset"), IsEmpty()) << "a failed comparison caches nothing";
+  EXPECT_THAT(CallsOf(site_.record(), "CacheRecordset"), IsEmpty()) << "a failed comparison caches nothing";
   const std::vector<std::string> lines = log_.Lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_THAT(lines[0], HasSubstr("occurred in module KeyAdvantages, Function GetKeyAdvantageSpecs, line 0."));
@@ -229,6 +225,17 @@ TEST_F(CompareTest, AnEquipmentRecordWithoutItsTextFailsInSetValue) {
                                                          "KeyAdvantages, Function Compare at line number 0"));
   }
   EXPECT_EQ(log_.Lines().size(), 2u);
+}
+
+TEST_F(CompareTest, ACompetitorIdThatIsNotANumberFailsTheComparison) {
+  call_.vehicles = "1001,x1002";
+  try {
+    call_.Run(ka_);
+    FAIL() << "no error";
+  } catch (const ComError& error) {
+    EXPECT_EQ(error.number(), kErrTypeMismatch);
+    EXPECT_THAT(error.description(), ::testing::EndsWith(" in KeyAdvantages, Function Compare at line number 0"));
+  }
 }
 
 TEST_F(CompareTest, AnOptionListBesideANonArrayIsATypeMismatch) {

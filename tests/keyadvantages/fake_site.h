@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -68,6 +69,25 @@ struct CurrencyRow {
   double conversion;
 };
 
+// The calls of one operation, in order.
+inline std::vector<const ConnectorCall*> CallsOf(const ConnectorRecord& record, const std::string& op) {
+  std::vector<const ConnectorCall*> found;
+  for (const ConnectorCall& call : record.calls) {
+    if (call.op == op) found.push_back(&call);
+  }
+  return found;
+}
+
+// A query answer that fails for statements starting with `prefix` (all
+// statements when empty) as a provider would, and passes the others on.
+using QueryAnswer = std::function<RecordsetRef(const std::string& sql, const std::string& database)>;
+inline QueryAnswer FailingFor(const std::string& prefix, QueryAnswer answer) {
+  return [prefix, answer](const std::string& sql, const std::string& database) -> RecordsetRef {
+    if (sql.rfind(prefix, 0) == 0) throw ComError(-2147217900, "fake", "Incorrect syntax");
+    return answer(sql, database);
+  };
+}
+
 class FakeSite {
  public:
   std::vector<Advantage> advantages;
@@ -82,7 +102,7 @@ class FakeSite {
   ConnectorRecord& record() { return connector_.record(); }
   std::vector<std::string> Statements() {
     std::vector<std::string> texts;
-    for (const ConnectorCall* call : connector_.record().OfOp("ExecuteQuery")) texts.push_back(call->text);
+    for (const ConnectorCall* call : CallsOf(connector_.record(), "ExecuteQuery")) texts.push_back(call->text);
     return texts;
   }
 

@@ -135,7 +135,7 @@ TEST(AdvantageDescriptions, CachesUnderItsKeyAndAnswersHitsWithoutAStatement) {
 TEST(AdvantageDescriptions, FailureIsLoggedAndRaisedWithItsLocationAndCastsNoVote) {
   ScopedErrorLog log;
   FakeSite site;
-  site.record().fail_op = "ExecuteQuery";
+  site.record().query = FailingFor("", site.record().query);
   KeyAdvantages ka;
   ObjectContext context;
   ScopedObjectContext scope(context);
