@@ -108,7 +108,6 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
     auto fresh = pool_->AcquireFresh(driver.value(), connection, database);
     if (!fresh.ok()) Raise(kErrConnection, engine, fresh.status());
     lease.emplace(std::move(fresh.value()));
-    session = &**lease;
     result = (*lease)->Execute(statement.text, statement.databases);
   }
   if (!result.ok()) {

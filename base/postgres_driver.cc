@@ -16,9 +16,8 @@ namespace trelix::base {
 namespace {
 
 // Type OIDs of pg_type that results use (stable across server versions).
-constexpr Oid kBoolOid = 16, kNameOid = 19, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kTextOid = 25,
-              kOidOid = 26, kFloat4Oid = 700, kFloat8Oid = 701, kMoneyOid = 790, kBpcharOid = 1042,
-              kVarcharOid = 1043, kDateOid = 1082, kTimestampOid = 1114, kTimestampTzOid = 1184,
+constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26, kFloat4Oid = 700,
+              kFloat8Oid = 701, kMoneyOid = 790, kBpcharOid = 1042, kVarcharOid = 1043, kDateOid = 1082, kTimestampOid = 1114, kTimestampTzOid = 1184,
               kNumericOid = 1700;
 
 std::string Lower(std::string_view s) {
@@ -73,8 +72,6 @@ FieldInfo FieldOfResultType(Oid type, int modifier) {
   // Everything else (text, name, unknown literals, types with no SQL Server
   // counterpart) arrives as text: an unsized expression's nvarchar.
   if (declared.empty()) declared = "nvarchar(" + std::to_string(kComputedTextSize) + ")";
-  (void)kNameOid;
-  (void)kTextOid;
   return *FieldFromDeclaredType(declared);
 }
 

@@ -77,8 +77,6 @@ Status ResultBuilder::AddText(std::string_view text) {
   return Status::Ok();
 }
 
-void ResultBuilder::AddVariant(Variant value) { row_.push_back(std::move(value)); }
-
 void ResultBuilder::EndRow() {
   if (all_declared_) {
     if (!recordset_) {

@@ -25,9 +25,6 @@ class ResultBuilder {
   // Declares the next column. `declared` is nullopt when the engine knows no
   // type for it.
   void AddColumn(std::string name, std::optional<FieldInfo> declared);
-  size_t ColumnCount() const { return columns_.size(); }
-  // The declared type of column i, or kEmpty when it is typed by value.
-  DataType DeclaredType(size_t column) const { return columns_[column].declared_type; }
 
   // Values of the current row, in column order; after the last, EndRow.
   // A value that does not fit its column's type is an InvalidArgument
@@ -39,8 +36,6 @@ class ResultBuilder {
   // The number of rows expected (exact or a guess): storage for them is
   // made once instead of regrown. Call before the first row.
   void ExpectRows(size_t rows) { expected_rows_ = std::min<size_t>(rows, kMaxExpectedRows); }
-  // A value already of the column's type (drivers with their own conversion).
-  void AddVariant(Variant value);
   void EndRow();
 
   // The recordset (field names made unique and non-empty).
