@@ -84,7 +84,7 @@ void BM_FilterIndexSpeedup(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterIndexSpeedup)->Unit(benchmark::kMillisecond);
 
-// A sheet line as the spec sheet runs it: filter by schema and location,
+// A sheet line as the brochure builder runs it: filter by schema and location,
 // sort by price, find the sought value.
 void BM_LineFilterSortFind(benchmark::State& state) {
   auto rs = Equipment(10000, state.range(0) != 0);
