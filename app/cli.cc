@@ -31,7 +31,7 @@ struct CommonOptions {
 void AddCommonOptions(CLI::App& command, CommonOptions& options, bool with_format = true) {
   command.add_option("--connection", options.connection, "connection string (env TRELIX_CONNECTION)");
   command.add_option("--project", options.project, "project database name (env TRELIX_PROJECT)");
-  command.add_option("--specs", options.specs, "specification database name (env TRELIX_SPECS)");
+  command.add_option("--specs", options.specs, "specs database name (env TRELIX_SPECS)");
   if (with_format) {
     command.add_option("--format", options.format, "output: table, json or xml")
         ->check(CLI::IsMember({"table", "json", "xml"}));

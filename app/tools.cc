@@ -90,7 +90,7 @@ void AddCommon(CLI::App& command, std::string& connection, std::string& project,
                std::string& format, std::string& trace_file) {
   command.add_option("--connection", connection, "connection string (env TRELIX_CONNECTION)");
   command.add_option("--project", project, "project database name (env TRELIX_PROJECT)");
-  command.add_option("--specs", specs, "specification database name (env TRELIX_SPECS)");
+  command.add_option("--specs", specs, "specs database name (env TRELIX_SPECS)");
   command.add_option("--format", format, "output: table, json or xml")->check(CLI::IsMember({"table", "json", "xml"}));
   command.add_option("--trace", trace_file, "append one JSON line per connector call to FILE");
 }
@@ -234,7 +234,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     tool.command->add_option("DIR", s.directory, "folder of the SQLite files (default: the demo folder)");
     tool.command->add_option("--connection", connection, "a postgresql: connection instead of a folder");
     tool.command->add_option("--project", project, "project database name");
-    tool.command->add_option("--specs", specs, "specification database name");
+    tool.command->add_option("--specs", specs, "specs database name");
     tool.run = [&s](const HostSettings& host, OutputFormat) {
       std::string target = !s.directory.empty() ? "sqlite:" + s.directory : host.connection;
       if (target.rfind("sqlite:", 0) == 0) std::filesystem::create_directories(target.substr(7));
@@ -252,7 +252,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     tool.command->add_option("FILE", s.file, "vehicles.csv or the zip holding it")->required();
     tool.command->add_option("DIR", s.directory, "folder of the SQLite files")->required();
     tool.command->add_option("--project", s.project_name, "project database name (default epa_project)");
-    tool.command->add_option("--specs", s.specs_name, "specification database name (default epa_specs)");
+    tool.command->add_option("--specs", s.specs_name, "specs database name (default epa_specs)");
     tool.command->add_option("--max-vehicles", s.max_vehicles, "import only the first N vehicles");
     tool.run = [&s](const HostSettings&, OutputFormat) {
       datagen::EpaImportOptions options;
@@ -280,7 +280,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     tool.command->add_option("--lines", s.lines, "sheet lines");
     tool.command->add_option("--rows-per-vehicle", s.rows_per_vehicle, "equipment rows per vehicle, times lines");
     tool.command->add_option("--project", s.project_name, "project database name (default bench_project)");
-    tool.command->add_option("--specs", s.specs_name, "specification database name (default bench_specs)");
+    tool.command->add_option("--specs", s.specs_name, "specs database name (default bench_specs)");
     tool.run = [&s](const HostSettings&, OutputFormat) {
       datagen::ScaleOptions options;
       options.vehicles = s.vehicles;
@@ -309,7 +309,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     tool.command->add_flag("--quiet", s.quiet, "no access log");
     tool.command->add_option("--connection", connection, "connection string (env TRELIX_CONNECTION)");
     tool.command->add_option("--project", project, "project database name (env TRELIX_PROJECT)");
-    tool.command->add_option("--specs", specs, "specification database name (env TRELIX_SPECS)");
+    tool.command->add_option("--specs", specs, "specs database name (env TRELIX_SPECS)");
     tool.run = [&s](const HostSettings& host, OutputFormat) {
       auto env = [](const char* name) -> std::string {
         const char* value = std::getenv(name);
