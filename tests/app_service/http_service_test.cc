@@ -1,0 +1,423 @@
+// The HTTP service end to end: a demo site in a temporary folder, the
+// service on a free loopback port, requests through a real HTTP client.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/http_service.h"
+#include "app/operations.h"
+#include "base/datagen/generators.h"
+
+namespace trelix::app {
+namespace {
+
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+// One service for the whole suite: creating the site and binding a port
+// once keeps the suite fast.
+class ServiceEnvironment {
+ public:
+  static ServiceEnvironment& Get() {
+    static ServiceEnvironment* environment = new ServiceEnvironment();
+    return *environment;
+  }
+
+  int port() const { return port_; }
+  bool started() const { return port_ > 0; }
+  const std::string& setup_error() const { return setup_error_; }
+
+  void Stop() {
+    if (!thread_.joinable()) return;
+    stop_.store(true);
+    thread_.join();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+ private:
+  ServiceEnvironment() {
+    dir_ = fs::temp_directory_path() / ("trelix_app_service_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    Status created = datagen::CreateDemoSite("sqlite:" + dir_.string());
+    if (!created.ok()) {
+      setup_error_ = "demo site: " + created.message();
+      return;
+    }
+    ServiceOptions options;
+    options.port = 0;
+    options.threads = 4;
+    options.access_log = false;
+    options.host.connection = "sqlite:" + dir_.string();
+    thread_ = std::thread([this, options] {
+      Status status = RunService(
+          options,
+          [this](int port) {
+            std::lock_guard lock(mutex_);
+            port_ = port;
+            ready_.notify_all();
+          },
+          &stop_);
+      if (!status.ok()) {
+        std::lock_guard lock(mutex_);
+        setup_error_ = status.message();
+        port_ = -1;
+        ready_.notify_all();
+      }
+    });
+    std::unique_lock lock(mutex_);
+    ready_.wait_for(lock, std::chrono::seconds(30), [this] { return port_ != 0; });
+  }
+
+  fs::path dir_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  int port_ = 0;
+  std::string setup_error_;
+};
+
+class StopService : public ::testing::Environment {
+ public:
+  void TearDown() override { ServiceEnvironment::Get().Stop(); }
+};
+const auto* const kStopService = ::testing::AddGlobalTestEnvironment(new StopService);
+
+struct Answer {
+  int status = 0;
+  std::string body;
+  std::string content_type;
+};
+
+class HttpServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto& environment = ServiceEnvironment::Get();
+    ASSERT_TRUE(environment.started()) << environment.setup_error();
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", environment.port());
+    // Targets are sent byte for byte as written: the tests encode themselves.
+    client_->set_url_encode(false);
+    client_->set_read_timeout(30, 0);
+  }
+
+  Answer Get(const std::string& target) {
+    auto result = client_->Get(target.c_str());
+    if (!result) return Answer{-1, "transport error " + httplib::to_string(result.error()), ""};
+    return Answer{result->status, result->body, result->get_header_value("Content-Type")};
+  }
+
+  static Json Parse(const Answer& answer) {
+    Json json = Json::parse(answer.body, nullptr, false);
+    EXPECT_FALSE(json.is_discarded()) << answer.body.substr(0, 400);
+    return json;
+  }
+
+  std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(HttpServiceTest, HealthAnswersOk) {
+  Answer answer = Get("/health");
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.body, "ok");
+}
+
+TEST_F(HttpServiceTest, SpecsAnswerARecordsetInJson) {
+  Answer answer = Get("/api/specs?category=ENG&language=1&vehicle=1001");
+  ASSERT_EQ(answer.status, 200) << answer.body;
+  EXPECT_NE(answer.content_type.find("application/json"), std::string::npos);
+  Json json = Parse(answer);
+  ASSERT_TRUE(json.contains("fields") && json["fields"].is_array()) << answer.body.substr(0, 400);
+  ASSERT_TRUE(json.contains("rows") && json["rows"].is_array());
+  ASSERT_FALSE(json["fields"].empty());
+  ASSERT_FALSE(json["rows"].empty());
+  for (const Json& field : json["fields"]) {
+    EXPECT_TRUE(field["name"].is_string());
+    EXPECT_TRUE(field["type"].is_number_integer());
+    EXPECT_TRUE(field.contains("size"));
+  }
+  // Every row carries exactly the fields, by name.
+  for (const Json& row : json["rows"]) {
+    ASSERT_TRUE(row.is_object());
+    EXPECT_EQ(row.size(), json["fields"].size());
+    for (const Json& field : json["fields"]) EXPECT_TRUE(row.contains(field["name"].get<std::string>()));
+  }
+}
+
+TEST_F(HttpServiceTest, XmlFormatIsThePersistenceTextOfTheSameRows) {
+  Json json = Parse(Get("/api/specs?category=ENG&language=1&vehicle=1001"));
+  Answer answer = Get("/api/specs?category=ENG&language=1&vehicle=1001&format=xml");
+  ASSERT_EQ(answer.status, 200) << answer.body;
+  EXPECT_NE(answer.content_type.find("xml"), std::string::npos);
+  EXPECT_NE(answer.body.find("<xml"), std::string::npos) << answer.body.substr(0, 300);
+  EXPECT_NE(answer.body.find("<s:Schema"), std::string::npos);
+  size_t rows = 0;
+  for (size_t at = answer.body.find("<z:row"); at != std::string::npos; at = answer.body.find("<z:row", at + 1)) ++rows;
+  EXPECT_EQ(rows, json["rows"].size());
+}
+
+TEST_F(HttpServiceTest, OtherOperationsAnswer) {
+  struct Case {
+    const char* target;
+    const char* json_kind;  // "recordset", "string", "vehicles"
+  };
+  const Case cases[] = {
+      {"/api/compare?vehicles=1001,1004&language=1&currencies=EUR&option-price-field=msrp", "recordset"},
+      {"/api/compare?vehicles=1001,1004&category=&language=1&currencies=EUR,GBP&option-price-field=msrp"
+       "&base-options=12&competitor-options=&optional-advantages=true",
+       "recordset"},
+      {"/api/features?vehicles=1001,1002,1004&language=1", "vehicles"},
+      {"/api/features?vehicles=1001,1004&language=3&primary=1001", "vehicles"},
+      {"/api/descriptions?category=ENG&language=1", "recordset"},
+      {"/api/version", "string"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    Answer answer = Get(c.target);
+    ASSERT_EQ(answer.status, 200) << answer.body.substr(0, 400);
+    Json json = Parse(answer);
+    std::string kind = c.json_kind;
+    if (kind == "recordset") {
+      EXPECT_TRUE(json["fields"].is_array() && json["rows"].is_array());
+    } else if (kind == "vehicles") {
+      ASSERT_TRUE(json["vehicles"].is_array());
+      EXPECT_FALSE(json["vehicles"].empty());
+    } else {
+      EXPECT_TRUE(json.is_string());
+    }
+  }
+  EXPECT_EQ(Parse(Get("/api/version")).get<std::string>(), "2005 2 8");
+}
+
+TEST_F(HttpServiceTest, RejectedParametersAnswer400NamingTheParameter) {
+  struct Case {
+    const char* target;
+    const char* parameter;
+  };
+  const Case cases[] = {
+      {"/api/specs?language=1", "vehicle"},                                     // missing
+      {"/api/specs?vehicle=1001", "language"},                                  // missing
+      {"/api/specs?language=1&vehicle=1001&colour=red", "colour"},              // unknown
+      {"/api/specs?language=1&vehicle=1001&language=3", "language"},            // repeated
+      {"/api/specs?language=one&vehicle=1001", "language"},                     // not a number
+      {"/api/specs?language=40000&vehicle=1001", "language"},                   // beyond 16 bits
+      {"/api/specs?language=1&vehicle=1001%27", "vehicle"},                     // quote
+      {"/api/specs?language=1&vehicle=1001&category=ENG%27%20OR%201%3D1", "category"},
+      {"/api/specs?language=1&vehicle=1001&price-field=msrp;DROP", "price-field"},
+      {"/api/specs?language=1&vehicle=1001&options=12,,15", "options"},
+      {"/api/specs?language=1&vehicle=1001&format=table", "format"},
+      {"/api/specs?language=1&vehicle=", "vehicle"},                             // empty value
+      {"/api/compare?vehicles=1001,1004&language=1&currencies=EURO&option-price-field=msrp", "currencies"},
+      {"/api/compare?vehicles=1001;1004&language=1&currencies=EUR&option-price-field=msrp", "vehicles"},
+      {"/api/compare?vehicles=1001,1004&language=1&currencies=EUR&option-price-field=msrp&base-total=1e9",
+       "base-total"},
+      {"/api/features?vehicles=1001&language=1&primary=x", "primary"},
+      {"/api/format-currency?currencies=EUR&price=12%2C5", "price"},
+      {"/api/version?x=1", "x"},
+      {"/api/version?format=xml", "format"},  // a text result has no XML form
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    Answer answer = Get(c.target);
+    EXPECT_EQ(answer.status, 400) << answer.body;
+    Json json = Parse(answer);
+    ASSERT_TRUE(json.contains("error")) << answer.body;
+    EXPECT_EQ(json["error"].value("parameter", ""), c.parameter);
+    EXPECT_FALSE(json["error"].value("message", "").empty());
+  }
+}
+
+TEST_F(HttpServiceTest, UnknownOperationIs404) {
+  Answer answer = Get("/api/no-such-operation");
+  EXPECT_EQ(answer.status, 404);
+  EXPECT_EQ(Parse(answer)["error"].value("parameter", ""), "operation");
+}
+
+TEST_F(HttpServiceTest, ComponentErrorsAnswerTheErrorTriple) {
+  struct Case {
+    const char* target;
+    int status;
+  };
+  // "No current record" (data asked for is not there) is 404; every other
+  // component error is 500. Both carry number, source and description.
+  const Case cases[] = {
+      {"/api/specs?category=NOPE&language=1&vehicle=1001", 404},        // unknown category
+      {"/api/format-currency?currencies=XYZ&price=5", 404},               // currency without a rate
+      {"/api/convert-currency?to=XXX&price=10&from=EUR", 500},           // the method's own error 1000
+      {"/api/specs?category=XERR&language=1&vehicle=1001", 500},         // category without its row: 13
+      {"/api/specs?category=ENG&language=1&vehicle=1001&price-field=nosuch", 500},  // database error
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    Answer answer = Get(c.target);
+    EXPECT_EQ(answer.status, c.status) << answer.body;
+    Json json = Parse(answer);
+    ASSERT_TRUE(json.contains("error")) << answer.body;
+    const Json& error = json["error"];
+    ASSERT_TRUE(error["number"].is_number_integer()) << answer.body;
+    EXPECT_TRUE(error["source"].is_string());
+    EXPECT_FALSE(error["description"].get<std::string>().empty());
+    EXPECT_FALSE(error.contains("parameter"));
+    if (c.status == 404) EXPECT_EQ(error["number"].get<int>(), 3021);
+    if (c.status == 500) EXPECT_NE(error["number"].get<int>(), 3021);
+  }
+}
+
+TEST_F(HttpServiceTest, MetricsCountRequestsByOperationAndStatus) {
+  ASSERT_EQ(Get("/api/version").status, 200);
+  ASSERT_EQ(Get("/api/specs?language=1").status, 400);
+  Answer answer = Get("/metrics");
+  ASSERT_EQ(answer.status, 200);
+  EXPECT_NE(answer.body.find("trelix_requests_total{operation=\"version\",status=\"200\"}"), std::string::npos)
+      << answer.body.substr(0, 1000);
+  EXPECT_NE(answer.body.find("trelix_requests_total{operation=\"specs\",status=\"400\"}"), std::string::npos);
+  EXPECT_NE(answer.body.find("trelix_request_seconds_count{operation=\"version\"}"), std::string::npos);
+}
+
+TEST_F(HttpServiceTest, OpenApiListsEveryOperationAndItsParameters) {
+  Answer answer = Get("/api/openapi.json");
+  ASSERT_EQ(answer.status, 200);
+  Json json = Parse(answer);
+  ASSERT_TRUE(json["paths"].is_object());
+  for (const OperationSpec& spec : ComponentOperations()) {
+    SCOPED_TRACE(spec.name);
+    std::string path = "/api/" + spec.name;
+    ASSERT_TRUE(json["paths"].contains(path));
+    std::set<std::string> documented;
+    for (const Json& parameter : json["paths"][path]["get"]["parameters"]) {
+      documented.insert(parameter["name"].get<std::string>());
+      EXPECT_EQ(parameter["in"], "query");
+    }
+    for (const ArgSpec& arg : spec.args) EXPECT_TRUE(documented.count(arg.name)) << arg.name;
+  }
+}
+
+TEST_F(HttpServiceTest, DemoPagesAreServed) {
+  Answer answer = Get("/");
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_NE(answer.content_type.find("text/html"), std::string::npos);
+}
+
+// --- boundary fuzz -----------------------------------------------------------
+
+std::string PercentEncode(const std::string& bytes) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+        c == '.' || c == ',') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+TEST_F(HttpServiceTest, HostileQueryStringsNeverReachTheComponentAsFaults) {
+  const std::vector<std::string> hostile = {
+      "", "'", "''", "\"", "1;DROP TABLE con_schema", "1' OR '1'='1", "1001 --", "1001/*", "%", "%%", "\\",
+      "99999999999999999999999999", "-1", "-32769", "32768", "2147483648", "0x10", "1e308", "1.", ".5", "NaN",
+      "inf", "  1001", "1001 ", "1001,", ",1001", "1001,,1002", std::string(5000, 'A'), std::string(70, 'E'),
+      "\xC3\x28", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF", "caf\xC3\xA9", "ENG\n", "ENG\r\nX-Injected: 1",
+      std::string("A\0B", 3), "<script>", "${x}", "{12}", "NULL", "true", "EUR,GBP,", "eur", "E1R", "1001",
+      "0", "12,15", "ENG", "EUR"};
+  // Valid calls; each request mutates one or two of their parameters, so
+  // that most requests get past the other checks.
+  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> bases = {
+      {"specs", {{"category", "ENG"}, {"language", "1"}, {"vehicle", "1001"}, {"options", "12,15"}}},
+      {"compare",
+       {{"vehicles", "1001,1004"}, {"language", "1"}, {"currencies", "EUR"}, {"option-price-field", "msrp"},
+        {"base-options", "12"}, {"base-total", "25000"}}},
+      {"features", {{"vehicles", "1001,1004"}, {"language", "1"}, {"category", ""}}},
+      {"format-currency", {{"currencies", "EUR,GBP"}, {"price", "1234.5"}, {"language", "1"}}},
+      {"convert-currency", {{"to", "GBP"}, {"price", "100"}, {"from", "EUR"}}},
+      {"descriptions", {{"category", "ENG"}, {"language", "1"}}},
+      {"standard-descriptions", {{"category", "ENG"}, {"language", "1"}, {"vehicles", "1001,1002"}, {"top", "5"}}},
+      {"format-advantage",
+       {{"description", "%1 more than %2"}, {"format", "0"}, {"winner-value", "5"}, {"winner-text", "five"},
+        {"loser-value", "4"}, {"loser-text", "four"}}},
+  };
+
+  std::mt19937 random(20261205);
+  auto pick = [&](const auto& list) { return list[random() % list.size()]; };
+  std::map<int, int> statuses;
+  std::vector<std::string> faults;
+  const int kRequests = 2000;
+  for (int i = 0; i < kRequests; ++i) {
+    const auto& [operation, base] = pick(bases);
+    std::vector<std::pair<std::string, std::string>> params = base;
+    int mutations = 1 + static_cast<int>(random() % 2);
+    for (int m = 0; m < mutations; ++m) {
+      size_t at = random() % params.size();
+      switch (random() % 6) {
+        case 0:  // repeat a parameter with another value
+          params.emplace_back(params[at].first, pick(hostile));
+          break;
+        case 1:  // an unknown or hostile name
+          params.emplace_back(random() % 2 ? "bogus" : pick(hostile), pick(hostile));
+          break;
+        case 2:  // drop one
+          params.erase(params.begin() + static_cast<long>(at));
+          if (params.empty()) params.emplace_back("language", "1");
+          break;
+        default:  // a hostile value
+          params[at].second = pick(hostile);
+      }
+    }
+    std::string query;
+    for (const auto& [name, value] : params) {
+      if (!query.empty()) query += '&';
+      query += PercentEncode(name);
+      if (random() % 20 == 0) continue;  // a name without "="
+      query += '=';
+      query += PercentEncode(value) + (random() % 25 == 0 ? "%G" : "");  // a broken escape now and then
+    }
+    std::string target = "/api/" + operation + "?" + query;
+    Answer answer = Get(target);
+    ++statuses[answer.status];
+    bool accepted = answer.status == 200 || answer.status == 400 || answer.status == 404 || answer.status == 414;
+    // Well-formed values the data does not know (a column, a currency) and
+    // argument combinations the component refuses raise its own errors:
+    // 500 with the triple is right for them. An escaped C++ exception (440,
+    // "Internal error") never is.
+    if (answer.status == 500) {
+      Json json = Json::parse(answer.body, nullptr, false);
+      accepted = !json.is_discarded() && json.contains("error") && json["error"].value("number", 440) != 440 &&
+                 !json["error"].value("source", "").empty();
+    }
+    if (!accepted && faults.size() < 10)
+      faults.push_back(std::to_string(answer.status) + " " + target.substr(0, 300) + " -> " + answer.body.substr(0, 300));
+    if (answer.status >= 400 && answer.status != 414) {
+      Json json = Json::parse(answer.body, nullptr, false);
+      if ((json.is_discarded() || !json.contains("error")) && faults.size() < 10)
+        faults.push_back("no error object: " + target.substr(0, 300) + " -> " + answer.body.substr(0, 200));
+    }
+  }
+  for (const std::string& fault : faults) ADD_FAILURE() << fault;
+  std::string summary;
+  for (auto [status, count] : statuses) summary += std::to_string(status) + ":" + std::to_string(count) + " ";
+  RecordProperty("statuses", summary);
+  EXPECT_GT(statuses[400], kRequests / 4) << summary;
+  EXPECT_GT(statuses[200], kRequests / 20) << summary;
+  EXPECT_LT(statuses[500], kRequests / 20) << summary;
+  EXPECT_EQ(Get("/health").body, "ok");
+}
+
+}  // namespace
+}  // namespace trelix::app
