@@ -36,10 +36,11 @@ constexpr size_t kCriteriaCacheLimit = 512;
 
 }  // namespace
 
-uint32_t RecordsetCore::AddRow(std::vector<Variant> values, RowState state) {
+uint32_t RecordsetCore::AddRow(std::vector<Variant>&& values, RowState state) {
   const uint32_t row = row_count();
-  values.resize(width());
-  for (auto& v : values) cells.push_back(std::move(v));
+  const size_t n = std::min(values.size(), width());
+  for (size_t i = 0; i < n; ++i) cells.push_back(std::move(values[i]));
+  for (size_t i = n; i < width(); ++i) cells.emplace_back();
   states.push_back(state);
   for (size_t f = 0; f < indexes.size(); ++f) {
     if (!indexes[f]) continue;

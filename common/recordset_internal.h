@@ -109,7 +109,8 @@ struct RecordsetCore {
   uint32_t CurrentRow() const { return view[static_cast<size_t>(pos)]; }
 
   // Appends a row of values already of the field types; keeps the indexes.
-  uint32_t AddRow(std::vector<Variant> values, RowState state);
+  // The values are moved out; the caller's vector keeps its buffer.
+  uint32_t AddRow(std::vector<Variant>&& values, RowState state);
   // Writes one cell (value already converted), keeping indexes, sort cache
   // and the original values of a changed row.
   void WriteCell(uint32_t row, size_t field, Variant value);

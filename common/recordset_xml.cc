@@ -839,6 +839,18 @@ class RowReader {
 
 void ReadData(const pugi::xml_node& data, NsScope& scope, RowReader& reader, RecordsetCore& core) {
   auto is_row = [&](const pugi::xml_node& n) { return scope.Is(n.name(), kNsRow, "row"); };
+  // Room for every row up front: growing the cells row by row costs more
+  // than reading them.
+  size_t rows = 0;
+  for (pugi::xml_node node : data.children()) {
+    if (node.type() != pugi::node_element) continue;
+    ++rows;
+    if (node.first_child().type() == pugi::node_element && !is_row(node)) {
+      for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) ++rows;
+    }
+  }
+  core.cells.reserve(rows * core.width());
+  core.states.reserve(rows);
   std::vector<Variant> values;
   for (pugi::xml_node node : data.children()) {
     if (node.type() != pugi::node_element) continue;
