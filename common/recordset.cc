@@ -779,9 +779,11 @@ std::shared_ptr<Recordset> Recordset::Clone() const {
   if (!core.open) return copy;
   copy->Open();
   Impl& target = *copy->impl_;
+  target.cells.reserve(core.view.size() * core.width());
+  target.states.reserve(core.view.size());
+  std::vector<Variant> values;
   for (uint32_t r : core.view) {
-    std::vector<Variant> values;
-    values.reserve(core.width());
+    values.clear();
     for (size_t f = 0; f < core.width(); ++f) {
       const Variant& v = core.Cell(r, f);
       // A chapter is a recordset of its own: the copy gets its own copy.
