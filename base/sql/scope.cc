@@ -137,6 +137,18 @@ std::string OutputName(const SelectItem& item) {
 }
 
 ValueType TypeInference::TypeOf(const Expr& e, const Scope& scope, std::string* unknown) {
+  if (auto it = known_.find(&e); it != known_.end()) {
+    if (unknown && unknown->empty()) *unknown = it->second.unknown;
+    return it->second.type;
+  }
+  std::string mine;
+  const ValueType t = TypeOfUncached(e, scope, &mine);
+  if (unknown && unknown->empty()) *unknown = mine;
+  known_.emplace(&e, Known{t, std::move(mine)});
+  return t;
+}
+
+ValueType TypeInference::TypeOfUncached(const Expr& e, const Scope& scope, std::string* unknown) {
   switch (e.kind) {
     case ExprKind::kString:
       return ValueType::kText;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/sql/ast.h"
@@ -69,8 +70,16 @@ class TypeInference {
   ValueType ColumnType(const Expr& e, const Scope& scope, std::string* unknown);
   ValueType DerivedColumnType(const Query& q, std::string_view column, const Scope* outer, std::string* unknown,
                               bool* found);
+  ValueType TypeOfUncached(const Expr& e, const Scope& scope, std::string* unknown);
   const ColumnTypeLookup* lookup_;
   int depth_ = 0;
+  // An expression's type does not change within one statement; the `+`
+  // decisions ask for the same subtrees again and again.
+  struct Known {
+    ValueType type;
+    std::string unknown;
+  };
+  std::unordered_map<const Expr*, Known> known_;
 };
 
 }  // namespace trelix::sql
