@@ -1,4 +1,4 @@
-// The spec sheet on generated sites through the real connector (SQLite):
+// GetSpecs on generated sites through the real connector (SQLite):
 // GetSpecs of a 1,000-line sheet against the raw time of the statements it
 // runs (ratio), at 1x and 4x equipment rows per vehicle, and the cache hit of
 // a 300-line sheet.

@@ -1,4 +1,4 @@
-// The recordset helpers of the spec sheet (addFilter, GetAvailAbility,
+// The recordset helpers of GetSpecs (addFilter, GetAvailAbility,
 // FormatDescByLanguageID) and the cache saving (Save_Cache) of the module
 // Utilitys. Every procedure here is instrumented: an error leaves through the
 // procedure error log with the module name and the procedure's label.

@@ -1,7 +1,7 @@
 #pragma once
 // Categories ("trelix_eb.Categories"): the e-brochure of the web site.
 //
-//   GetSpecs              the spec sheet of one vehicle, one row per sheet line
+//   GetSpecs              a vehicle's spec sheet, one row per sheet line
 //   GetDescriptions       the sheet's line texts and column headings
 //   StandardDescriptions  the standard feature texts of several vehicles,
 //                         grouped by category and vehicle (a shaped recordset)
@@ -51,7 +51,7 @@ class Categories : public Object, public ObjectControl {
                                     const std::string& strConnection, int16_t intTopN = 0,
                                     int16_t IntStartRowID = 0, int16_t intSegmentationID = 0);
 
-  // The spec sheet of `dblVehicleID` for the lines of `strCategory` (all
+  // The e-brochure sheet of `dblVehicleID` for the lines of `strCategory` (all
   // categories when empty), optionally in a segmentation's subset and order.
   // `arrOptions` holds the chosen option ids (anything but an array: none);
   // it is not changed. `Cache` 0: no caching. The result has the fields

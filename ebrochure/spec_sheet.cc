@@ -1,4 +1,4 @@
-// Categories.GetSpecs: the driver of the spec sheet. It answers from the
+// Categories.GetSpecs: the driver of a vehicle's sheet. It answers from the
 // cache when it can; otherwise it reads the sheet lines, the vehicle's
 // equipment rows and the parent values, drops the options whose stored
 // condition fails for the chosen set, resolves every line (spec_line.cc)

@@ -1,5 +1,5 @@
 #pragma once
-// The statements of the spec sheet, built by concatenating fixed fragments
+// The statements of GetSpecs, built by concatenating fixed fragments
 // and values. Values go in as they are: numbers as decimal text, texts
 // between single quotes without escaping. The fragments keep their spacing
 // exactly (double blanks, CR LF TAB inside the equipment query), because

@@ -1,6 +1,6 @@
 // Categories.BuildWhereClause: the condition that selects a vehicle's
 // equipment rows for exactly the schemas (and locations) of a set of sheet
-// lines. The spec sheet puts it after " where " in its equipment query,
+// lines. GetSpecs puts it after " where " in its equipment query,
 // whose equipment table has the alias eq.
 
 #include <string>
