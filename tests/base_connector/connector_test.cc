@@ -351,22 +351,28 @@ TEST_P(ConnectorTest, BrokenServerConnectionIsReopened) {
   EXPECT_EQ(pool_->stats().opened, 2u);
 }
 
-TEST_P(ConnectorTest, ConcurrentCallersShareThePool) {
-  std::atomic<int> good{0};
+TEST_P(ConnectorTest, ConcurrentCallersShareThePoolAndTheCache) {
+  const int32_t handle = 7000 + getpid() % 100000;
+  const std::string key = "Shared" + std::to_string(getpid());
+  std::atomic<int> good{0}, hits{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 6; ++t) {
     threads.emplace_back([&] {
-      Connector connector(pool_, cache_);  // one per call, as the component does
       for (int i = 0; i < 15; ++i) {
-        if (connector.ExecuteQuery("SELECT id FROM items WHERE qty = 1", site_->specs(), conn())->RecordCount() == 2) {
-          ++good;
-        }
+        Connector connector(pool_, cache_);  // one per call, as the component does
+        auto rs = connector.ExecuteQuery("SELECT id FROM items WHERE qty = 1", site_->specs(), conn());
+        if (rs->RecordCount() == 2) ++good;
+        connector.CacheRecordset(key, rs->SaveXml(), handle, conn(), site_->project());
+        auto cached = connector.GetCachedRecordset(key, handle, conn(), site_->project());
+        if (cached && cached->RecordCount() == 2) ++hits;
       }
     });
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(good, 90);
+  EXPECT_EQ(hits, 90);
   EXPECT_LE(pool_->stats().open, 6u);
+  EXPECT_TRUE(reports_.empty());
 }
 
 TEST_P(ConnectorTest, CacheRoundTripIsScopedAndPrivate) {
