@@ -31,9 +31,9 @@ inline EquipmentRow Option(int32_t option, int32_t schema, Variant value, int32_
 }
 
 struct FakeSite {
-  std::vector<SheetLine> lines;
-  std::vector<EquipmentRow> equipment;
-  std::vector<std::pair<int32_t, Variant>> parents;  // sheet schema, its parent's standard value
+  std::vector<SheetLine> lines = {};
+  std::vector<EquipmentRow> equipment = {};
+  std::vector<std::pair<int32_t, Variant>> parents = {};  // sheet schema, its parent's standard value
   std::optional<Variant> unlimited = Variant("unbegrenzt");
 
   RecordsetRef Answer(const std::string& sql) const {
