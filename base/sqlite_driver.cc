@@ -1,6 +1,7 @@
 #include "base/sqlite_driver.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -151,6 +152,20 @@ Result<std::string> ResolveDatabaseFile(const std::string& dir, std::string_view
   return Status::NotFound("Cannot open database \"" + std::string(name) + "\": no file " + exact.string());
 }
 
+// Which file a path names now: a database file replaced by a new one (an
+// atomic rename, as the site generators write) has another identity.
+struct FileId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdOf(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileId{info.st_dev, info.st_ino};
+}
+
 // A read-only URI for a file path (so that ATTACH never creates a file).
 std::string ReadOnlyUri(const std::string& path) {
   std::string uri = "file:";
@@ -195,9 +210,10 @@ int Authorize(void* guard, int action, const char*, const char*, const char*, co
 
 class SqliteSession : public Session {
  public:
-  SqliteSession(sqlite3* db, std::string dir, std::string database)
+  SqliteSession(sqlite3* db, std::string dir, std::string database, const std::string& file)
       : db_(db), dir_(std::move(dir)), database_(std::move(database)) {
     sqlite3_set_authorizer(db_, Authorize, &guarded_);
+    if (auto id = IdOf(file)) files_.emplace_back(file, *id);
   }
 
   ~SqliteSession() override {
@@ -224,6 +240,15 @@ class SqliteSession : public Session {
   }
 
   Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
+    // A connection keeps reading the file it opened even after the path
+    // names a new one: a replaced file ends the session (and the connector
+    // runs the statement again on a fresh one).
+    for (const auto& [path, id] : files_) {
+      if (IdOf(path) != id) {
+        healthy_ = false;
+        return Status::Unavailable("The database file " + path + " was replaced");
+      }
+    }
     for (const std::string& name : databases) {
       if (Status status = Attach(name); !status.ok()) return status;
     }
@@ -360,6 +385,7 @@ class SqliteSession : public Session {
         sqlite3_exec(db_, ("DETACH DATABASE " + QuoteIdentifier(old)).c_str(), nullptr, nullptr, nullptr);
       }
       attached_.clear();
+      files_.resize(std::min<size_t>(files_.size(), 1));  // the main file stays
     }
     sqlite3_stmt* stmt = nullptr;
     const std::string sql = "ATTACH DATABASE ?1 AS " + QuoteIdentifier(name);
@@ -373,7 +399,10 @@ class SqliteSession : public Session {
                                       : Status::IOError("Cannot attach database \"" + name + "\": " +
                                                         sqlite3_errmsg(db_));
     sqlite3_finalize(stmt);
-    if (status.ok()) attached_.push_back(key);
+    if (status.ok()) {
+      attached_.push_back(key);
+      if (auto id = IdOf(file.value())) files_.emplace_back(file.value(), *id);
+    }
     return status;
   }
 
@@ -383,6 +412,7 @@ class SqliteSession : public Session {
   bool healthy_ = true;
   bool guarded_ = true;  // callers' statements are being prepared
   std::vector<std::string> attached_;  // lower case
+  std::vector<std::pair<std::string, FileId>> files_;  // main first, then attached
   std::list<Prepared> statements_;
   std::unordered_map<std::string, std::list<Prepared>::iterator> index_;
 };
@@ -430,7 +460,7 @@ class SqliteDriver : public Driver {
       sqlite3_close_v2(db);
       return Status::IOError("Cannot open database \"" + std::string(database) + "\": " + message);
     }
-    return std::unique_ptr<Session>(std::make_unique<SqliteSession>(db, dir, std::string(database)));
+    return std::unique_ptr<Session>(std::make_unique<SqliteSession>(db, dir, std::string(database), file.value()));
   }
 };
 

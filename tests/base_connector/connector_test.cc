@@ -351,6 +351,19 @@ TEST_P(ConnectorTest, BrokenServerConnectionIsReopened) {
   EXPECT_EQ(pool_->stats().opened, 2u);
 }
 
+TEST_P(ConnectorTest, ReplacedDatabaseFileIsReopened) {
+  if (GetParam().engine != Engine::kSqlite) GTEST_SKIP() << "SQLite only";
+  EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
+  // A new file renamed over the old one, as the site generators replace sites.
+  const std::string dir = conn().substr(7);
+  const std::string file = dir + "/" + site_->specs() + ".sqlite";
+  std::filesystem::copy_file(file, dir + "/new.sqlite");
+  ASSERT_TRUE(site_->Exec("new", "INSERT INTO items (id, code, name) VALUES (6, 'e5', 'New')")) << site_->error();
+  std::filesystem::rename(dir + "/new.sqlite", file);
+  EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 6);
+  EXPECT_EQ(pool_->stats().open, 1u);
+}
+
 TEST_P(ConnectorTest, ConcurrentCallersShareThePoolAndTheCache) {
   const int32_t handle = 7000 + getpid() % 100000;
   const std::string key = "Shared" + std::to_string(getpid());
