@@ -321,6 +321,40 @@ TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCase) {
   EXPECT_EQ(ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY cat").value(), empty).value()->RecordCount(), 0);
 }
 
+TEST(Shape, MutatedCommandsFailCleanly) {
+  // Commands come from callers: random edits of a real one must parse or
+  // fail with a status, never crash or hang.
+  const std::string base =
+      "SHAPE (SHAPE {SELECT a, 'x}y' AS b FROM t} as [Std Content] COMPUTE [Std Content] BY a, b) as v "
+      "compute v AS 'kids' by b";
+  auto child = std::make_shared<Recordset>();
+  child->AppendField("a", DataType::kInteger);
+  child->AppendField("b", DataType::kVarWChar, 10);
+  child->Open();
+  child->AppendRow({Variant(int32_t{1}), Variant("x}y")});
+  auto run = [&](const std::string&) -> Result<RecordsetRef> { return child->Clone(); };
+  const std::string alphabet = "{}()[]'\",\" aSHAPEcomputeBYas";
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8); };
+  int parsed = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = base;
+    for (int edits = 1 + next() % 4; edits > 0 && !text.empty(); --edits) {
+      const size_t at = next() % text.size();
+      switch (next() % 3) {
+        case 0: text.erase(at, 1 + next() % 3); break;
+        case 1: text.insert(at, 1, alphabet[next() % alphabet.size()]); break;
+        default: text[at] = alphabet[next() % alphabet.size()];
+      }
+    }
+    auto command = ParseShape(text);
+    if (!command.ok()) continue;
+    ++parsed;
+    (void)ExecuteShape(command.value(), run);
+  }
+  EXPECT_GT(parsed, 0);
+}
+
 TEST(Trace, JsonLinesAndFile) {
   EXPECT_EQ(TraceJsonLine({"ExecuteQuery", "demo_project", "SELECT 'a\"b'\n", 0, 0.4204}),
             R"({"op":"ExecuteQuery","database":"demo_project","text":"SELECT 'a\"b'\n","handle":0,"ms":0.42})");
