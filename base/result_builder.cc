@@ -23,6 +23,9 @@ void ResultBuilder::AddColumn(std::string name, std::optional<FieldInfo> declare
   column.name = SanitizeUtf8(name);
   if (declared) column.declared_type = declared->type;
   else all_declared_ = false;
+  column.text = declared && (declared->type == DataType::kVarWChar || declared->type == DataType::kVarChar ||
+                             declared->type == DataType::kLongVarWChar || declared->type == DataType::kLongVarChar ||
+                             declared->type == DataType::kChar);
   column.field = std::move(declared);
   columns_.push_back(std::move(column));
 }
@@ -39,6 +42,15 @@ Status ResultBuilder::AddNull() {
 
 Status ResultBuilder::AddInteger(int64_t value) {
   Column& column = columns_[row_.size()];
+  // The common cases straight into the row (this runs once per value).
+  if (column.declared_type == DataType::kInteger && value >= INT32_MIN && value <= INT32_MAX) {
+    row_.emplace_back(static_cast<int32_t>(value));
+    return Status::Ok();
+  }
+  if (column.declared_type == DataType::kBigInt) {
+    row_.emplace_back(value);
+    return Status::Ok();
+  }
   if (column.declared_type == DataType::kEmpty) {
     column.typer.SeeInteger(value);
     row_.emplace_back(value);
@@ -66,6 +78,10 @@ Status ResultBuilder::AddReal(double value) {
 
 Status ResultBuilder::AddText(std::string_view text) {
   Column& column = columns_[row_.size()];
+  if (column.text) {
+    row_.emplace_back(SanitizeUtf8(text));
+    return Status::Ok();
+  }
   if (column.declared_type == DataType::kEmpty) {
     column.typer.SeeText(text);
     row_.emplace_back(SanitizeUtf8(text));

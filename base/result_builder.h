@@ -46,6 +46,7 @@ class ResultBuilder {
     std::string name;
     std::optional<FieldInfo> field;
     DataType declared_type = DataType::kEmpty;
+    bool text = false;  // a declared text type: values go in as they are
     ValueTyper typer;
   };
   Status Fail(const Status& status) const;
