@@ -4,74 +4,29 @@
 
 #include <gtest/gtest.h>
 
-#include <libpq-fe.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "base/connector.h"
-#include "base/datagen/generators.h"
 #include "common/com_error.h"
 #include "common/vb_runtime.h"
 #include "ebrochure/categories.h"
 #include "ebrochure/fake_site.h"
 #include "frame/object_context.h"
+#include "support/demo_databases.h"
 
 namespace trelix {
 namespace {
 
-std::string Env(const char* name) { return std::getenv(name) ? std::getenv(name) : ""; }
-
-// The demo site of one engine, made once per test process and removed at its
-// end; PostgreSQL schema names carry the process id, so that test processes
-// sharing a server do not meet.
-struct DemoDatabases {
-  explicit DemoDatabases(bool pg) : postgres(pg) {
-    const std::string suffix = pg ? "_" + std::to_string(::getpid()) : "";
-    project = "ebt_project" + suffix;
-    specs = "ebt_specs" + suffix;
-    std::string dir = (std::filesystem::temp_directory_path() / "trelix_ebrochure_XXXXXX").string();
-    if (!pg && mkdtemp(dir.data())) folder = dir;
-    connection = pg ? Env("TRELIX_TEST_PG") : "sqlite:" + folder;
-    error = datagen::CreateDemoSite(connection, project, specs).message();
-    base::RegisterConnector();
-  }
-  ~DemoDatabases() {
-    std::error_code ignored;
-    if (!postgres) std::filesystem::remove_all(folder, ignored);
-    if (!postgres) return;
-    PGconn* conn = PQconnectdb(connection.c_str());
-    const std::string drop = "SET client_min_messages = warning; DROP SCHEMA IF EXISTS " + project +
-                             " CASCADE; DROP SCHEMA IF EXISTS " + specs + " CASCADE";
-    if (PQstatus(conn) == CONNECTION_OK) PQclear(PQexec(conn, drop.c_str()));
-    PQfinish(conn);
-  }
-  bool postgres;
-  std::string project, specs, folder, connection, error;
-};
-
 class DemoSite : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    if (GetParam() && Env("TRELIX_TEST_PG").empty()) {
-      if (Env("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << "TRELIX_TEST_PG is not set";
-      GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-    }
-    static DemoDatabases sqlite(false);
-    const DemoDatabases& demo = GetParam() ? Server() : sqlite;
-    ASSERT_EQ(demo.error, "");
-    connection_ = demo.connection;
-    project_ = demo.project;
-    specs_ = demo.specs;
-  }
-  static const DemoDatabases& Server() {
-    static DemoDatabases server(true);
-    return server;
+    TRELIX_NEED_SERVER_OR_SKIP(GetParam());
+    const testing::DemoDatabases& demo = testing::DemoDatabases::Shared(GetParam(), "ebt");
+    ASSERT_EQ(demo.error(), "");
+    connection_ = demo.connection();
+    project_ = demo.project();
+    specs_ = demo.specs();
   }
 
   // The sheet as row id -> row.

@@ -3,56 +3,19 @@
 // when TRELIX_REQUIRE_SERVICES=1). Also the JSON and table forms.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "base/connector.h"
-#include "base/datagen/generators.h"
 #include "common/com_error.h"
 #include "features/feature_json.h"
 #include "features/vehicle_features.h"
+#include "support/demo_databases.h"
 
 namespace trelix {
 namespace {
-
-// Names of our own, so that suites sharing a PostgreSQL database do not meet.
-constexpr const char* kProject = "fct_project";
-constexpr const char* kSpecs = "fct_specs";
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-// One demo site per engine, made once for the whole run.
-std::string DemoConnection(bool postgres) {
-  static std::map<bool, std::string> made;
-  auto found = made.find(postgres);
-  if (found != made.end()) return found->second;
-  std::string connection;
-  if (postgres) {
-    connection = Env("TRELIX_TEST_PG");
-    if (connection.empty()) return "";
-  } else {
-    const auto dir = std::filesystem::temp_directory_path() / ("trelix_features_demo_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    connection = "sqlite:" + dir.string();
-  }
-  const Status status = datagen::CreateDemoSite(connection, kProject, kSpecs);
-  if (!status.ok()) {
-    ADD_FAILURE() << "demo site: " << status.message();
-    return "";
-  }
-  base::RegisterConnector();
-  made[postgres] = connection;
-  return connection;
-}
 
 // One letter per feature state: Initial, Same, Added, Deleted, Changed.
 char Letter(int32_t state) {
@@ -69,15 +32,15 @@ char Letter(int32_t state) {
 class DemoSite : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    if (GetParam() && Env("TRELIX_TEST_PG").empty()) {
-      if (Env("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << "TRELIX_TEST_PG is not set";
-      GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-    }
-    connection_ = DemoConnection(GetParam());
-    ASSERT_FALSE(connection_.empty());
+    TRELIX_NEED_SERVER_OR_SKIP(GetParam());
+    const testing::DemoDatabases& demo = testing::DemoDatabases::Shared(GetParam(), "fct");
+    ASSERT_EQ(demo.error(), "");
+    connection_ = demo.connection();
+    project_ = demo.project();
+    specs_ = demo.specs();
     features_.SetDatabaseConnectionString(connection_);
-    features_.SetProjectDatabaseName(kProject);
-    features_.SetSpecsDatabaseName(kSpecs);
+    features_.SetProjectDatabaseName(project_);
+    features_.SetSpecsDatabaseName(specs_);
     features_.SetLanguageId(1);
   }
 
@@ -92,7 +55,7 @@ class DemoSite : public ::testing::TestWithParam<bool> {
     return out;
   }
 
-  std::string connection_;
+  std::string connection_, project_, specs_;
   VehicleFeatures features_;
 };
 
@@ -137,8 +100,8 @@ TEST_P(DemoSite, LanguagesAndIcons) {
   EXPECT_EQ(features_.Item(2)->Item(1)->Icon(), "/img/de/changed.png");  // kept from the German run
   VehicleFeatures fresh;
   fresh.SetDatabaseConnectionString(connection_);
-  fresh.SetProjectDatabaseName(kProject);
-  fresh.SetSpecsDatabaseName(kSpecs);
+  fresh.SetProjectDatabaseName(project_);
+  fresh.SetSpecsDatabaseName(specs_);
   fresh.SetLanguageId(8);
   fresh.SetCategory("Comfort");
   fresh.SetVehicleIdList("1001,1002");

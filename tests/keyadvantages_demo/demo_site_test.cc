@@ -6,93 +6,26 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <libpq-fe.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "base/connector.h"
-#include "base/datagen/generators.h"
 #include "common/com_error.h"
 #include "common/vb_runtime.h"
 #include "keyadvantages/fake_site.h"
 #include "keyadvantages/key_advantages.h"
+#include "support/demo_databases.h"
 
 namespace trelix::testing {
 namespace {
 
 using ::testing::ElementsAre;
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-// The demo site of one engine, made once per test process and removed at
-// its end. PostgreSQL schema names carry the process id.
-class DemoDatabases {
- public:
-  explicit DemoDatabases(bool postgres)
-      : postgres_(postgres),
-        suffix_(postgres ? "_" + std::to_string(::getpid()) : ""),
-        project_("kat_project" + suffix_),
-        specs_("kat_specs" + suffix_) {
-    if (postgres) {
-      connection_ = Env("TRELIX_TEST_PG");
-    } else {
-      std::string pattern = (std::filesystem::temp_directory_path() / "trelix_keyadv_XXXXXX").string();
-      if (mkdtemp(pattern.data())) dir_ = pattern;
-      connection_ = "sqlite:" + dir_;
-    }
-    const Status status = datagen::CreateDemoSite(connection_, project_, specs_);
-    if (!status.ok()) error_ = status.message();
-    base::RegisterConnector();
-  }
-  ~DemoDatabases() {
-    if (!postgres_) {
-      std::error_code ignored;
-      if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-      return;
-    }
-    PGconn* conn = PQconnectdb(connection_.c_str());
-    if (PQstatus(conn) == CONNECTION_OK) {
-      const std::string drop = "SET client_min_messages = warning; DROP SCHEMA IF EXISTS " + project_ +
-                               " CASCADE; DROP SCHEMA IF EXISTS " + specs_ + " CASCADE";
-      PQclear(PQexec(conn, drop.c_str()));
-    }
-    PQfinish(conn);
-  }
-
-  const std::string& connection() const { return connection_; }
-  const std::string& project() const { return project_; }
-  const std::string& specs() const { return specs_; }
-  const std::string& error() const { return error_; }
-
- private:
-  bool postgres_;
-  std::string suffix_, project_, specs_, dir_, connection_, error_;
-};
-
-const DemoDatabases& Demo(bool postgres) {
-  static DemoDatabases sqlite(false);
-  if (!postgres) return sqlite;
-  static DemoDatabases server(true);
-  return server;
-}
-
 class KeyAdvantagesDemo : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    if (GetParam() && Env("TRELIX_TEST_PG").empty()) {
-      if (Env("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << "TRELIX_TEST_PG is not set";
-      GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-    }
-    const DemoDatabases& demo = Demo(GetParam());
+    TRELIX_NEED_SERVER_OR_SKIP(GetParam());
+    const DemoDatabases& demo = DemoDatabases::Shared(GetParam(), "kat");
     ASSERT_EQ(demo.error(), "");
     connection_ = demo.connection();
     project_ = demo.project();
@@ -206,8 +139,11 @@ TEST_P(KeyAdvantagesDemo, QueriesAndCurrencies) {
   EXPECT_THAT(ids(*all), ::testing::Not(::testing::Contains("24"))) << "no rule, never returned";
   for (all->MoveFirst(); !all->IsEOF(); all->MoveNext()) {
     const std::string id = vb::ToText(all->Value("row_id"));
-    if (id == "4") EXPECT_EQ(vb::ToText(all->Value("SQL")), "OR (eq.schema_id=2050 AND Location='F')");
-    if (id == "3") EXPECT_EQ(vb::ToText(all->Value("SQL")), "OR (eq.schema_id=2040 AND eq.data_value='ACC')");
+    if (id == "4") {
+      EXPECT_EQ(vb::ToText(all->Value("SQL")), "OR (eq.schema_id=2050 AND Location='F')");
+    } else if (id == "3") {
+      EXPECT_EQ(vb::ToText(all->Value("SQL")), "OR (eq.schema_id=2040 AND eq.data_value='ACC')");
+    }
   }
 
   // The equipment statement runs on every engine; its rows are what the
