@@ -1,7 +1,7 @@
 #pragma once
 // Shared procedures of the module Utilitys: the one-operator formula
 // evaluator, the stored-condition evaluator, the recordset filter helpers of
-// the spec sheet and the recordset cache saving.
+// the brochure sheet and the recordset cache saving.
 
 #include <cstdint>
 #include <string>

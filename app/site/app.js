@@ -1,5 +1,5 @@
 // The demo pages: a visitor picks a language, a vehicle and options and
-// reads the spec sheet, the key advantages over a competitor and a feature
+// reads the vehicle's brochure sheet, the key advantages over a competitor and a feature
 // comparison. Everything comes from the service's /api operations.
 "use strict";
 
