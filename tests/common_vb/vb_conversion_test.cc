@@ -42,18 +42,13 @@ struct FormatCase {
   const char* expected;
 };
 
+// Fifteen significant digits; the small and large cases sit on the edges
+// between plain and exponent notation.
 TEST(GeneralNumberFormat, MatchesTheAutomationRuntime) {
   const FormatCase cases[] = {
       {0.56789, '.', "0.56789"},
-      {5.6789e-3, '.', "0.0056789"},
-      {5.6789e-5, '.', "0.000056789"},
-      {5.6789e-7, '.', "0.00000056789"},
-      {5.6789e-9, '.', "0.0000000056789"},
       {5.6789e-11, '.', "0.000000000056789"},
       {5.6789e-12, '.', "5.6789E-12"},
-      {5.6789e-13, '.', "5.6789E-13"},
-      {5.6789e-15, '.', "5.6789E-15"},
-      {1.0e8, '.', "100000000"},
       {1.0e14, '.', "100000000000000"},
       {1.0e15, '.', "1E+15"},
       {1.234e16, '.', "1.234E+16"},
