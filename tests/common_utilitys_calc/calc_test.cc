@@ -183,31 +183,26 @@ TEST_F(CalcTest, ConditionMetTrimsInPlaceAndKeepsTheTexts) {
   EXPECT_EQ(condition, "\t{5}\t");
 }
 
+// The texts callers show; the source is checked for every case above.
 TEST_F(CalcTest, ConditionMetErrorTexts) {
-  std::string condition = "{5";
-  try {
-    ConditionMet(condition, " 5 ");
-    FAIL() << "no error";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), -2147220988);
-    EXPECT_EQ(error.description(), "Condition or Rule has unexpected format");
-    EXPECT_EQ(error.source(), "trelix_eb:ConditionMet");
-  }
-  condition = "{x}";
-  try {
-    ConditionMet(condition, " 5 ");
-    FAIL() << "no error";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), kErrTypeMismatch);
-    EXPECT_EQ(error.description(), "Type mismatch");
-  }
-  condition = "{1} 2";
-  try {
-    ConditionMet(condition, " 1 ");
-    FAIL() << "no error";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), 1025);
-    EXPECT_EQ(error.description(), "Expected end of statement");
+  const struct {
+    const char* condition;
+    int32_t number;
+    const char* description;
+  } cases[] = {
+      {"{5", -2147220988, "Condition or Rule has unexpected format"},
+      {"{x}", kErrTypeMismatch, "Type mismatch"},
+      {"{5} 2", 1025, "Expected end of statement"},
+  };
+  for (const auto& c : cases) {
+    std::string condition = c.condition;
+    try {
+      ConditionMet(condition, " 5 ");
+      ADD_FAILURE() << c.condition << ": no error";
+    } catch (const ComError& error) {
+      EXPECT_EQ(error.number(), c.number) << c.condition;
+      EXPECT_EQ(error.description(), c.description) << c.condition;
+    }
   }
 }
 
