@@ -1,5 +1,6 @@
 #include "base/sql/analysis.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/sql/scope.h"
@@ -51,6 +52,18 @@ bool SameColumn(const Expr& a, const Expr& b) {
   return EqualsIgnoreCase(x->database->text, y->database->text);
 }
 
+// Whether the chain `grouped` is the left part of the chain `e`.
+bool CoveredPrefix(const Expr& e, const Expr& grouped) {
+  if (grouped.kind != ExprKind::kBinary || grouped.args.size() >= e.args.size()) return false;
+  for (size_t i = 0; i < grouped.ops.size(); ++i) {
+    if (!EqualsIgnoreCase(grouped.ops[i], e.ops[i])) return false;
+  }
+  for (size_t i = 0; i < grouped.args.size(); ++i) {
+    if (!SameExpr(*grouped.args[i], *e.args[i])) return false;
+  }
+  return true;
+}
+
 // Every column outside an aggregate is one of `group_by` (or inside an
 // expression that is); `offending` receives the first that is not.
 bool Covered(const Expr& e, const std::vector<std::unique_ptr<Expr>>& group_by, std::string* offending) {
@@ -70,8 +83,16 @@ bool Covered(const Expr& e, const std::vector<std::unique_ptr<Expr>>& group_by, 
     default:
       break;
   }
-  for (const auto& a : e.args) {
-    if (a && !Covered(*a, group_by, offending)) return false;
+  // A chain `a + b + c` is `(a + b) + c`: a grouped `a + b` covers its
+  // first two operands.
+  size_t from = 0;
+  if (e.kind == ExprKind::kBinary) {
+    for (const auto& g : group_by) {
+      if (g && CoveredPrefix(e, Unparen(*g))) from = std::max(from, Unparen(*g).args.size());
+    }
+  }
+  for (size_t i = from; i < e.args.size(); ++i) {
+    if (e.args[i] && !Covered(*e.args[i], group_by, offending)) return false;
   }
   return true;
 }
@@ -238,8 +259,11 @@ bool SameExpr(const Expr& a0, const Expr& b0) {
   if (a.query || b.query) return false;
   if (!EqualsIgnoreCase(a.text, b.text) || a.negated != b.negated || a.distinct != b.distinct ||
       a.star_arg != b.star_arg || a.has_operand != b.has_operand || a.has_else != b.has_else ||
-      a.args.size() != b.args.size() || a.parts.size() != b.parts.size()) {
+      a.args.size() != b.args.size() || a.parts.size() != b.parts.size() || a.ops.size() != b.ops.size()) {
     return false;
+  }
+  for (size_t i = 0; i < a.ops.size(); ++i) {
+    if (!EqualsIgnoreCase(a.ops[i], b.ops[i])) return false;
   }
   if (a.kind == ExprKind::kCast && (a.type.name != b.type.name || a.type.args != b.type.args)) return false;
   for (size_t i = 0; i < a.parts.size(); ++i) {

@@ -30,7 +30,8 @@ enum class ExprKind : uint8_t {
   kColumn,    // parts
   kStar,      // parts = qualifier (empty for *)
   kUnary,     // op ("-", "+", "~", "NOT"), args[0]
-  kBinary,    // op, args[0], args[1]
+  kBinary,    // args[0] ops[0] args[1] ops[1] args[2] ...: one precedence
+              // level read left to right, ((a op b) op c) ...; text = ops[0]
   kFunction,  // name, args; distinct; star_arg for COUNT(*)
   kCast,      // args[0], type
   kCase,      // args: [operand] (when, then)* [else]; has_operand, has_else
@@ -54,6 +55,10 @@ struct Expr {
   bool has_else = false;
   std::vector<Name> parts;
   std::vector<std::unique_ptr<Expr>> args;
+  // kBinary: the operator after each argument but the last. A chain is one
+  // node, so its length does not add to the height of the tree (the sheet
+  // queries OR together one term per line, thousands of them).
+  std::vector<std::string> ops;
   TypeName type;
   std::unique_ptr<Query> query;
   int depth = 1;  // height of this subtree, bounded by the parser

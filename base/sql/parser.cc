@@ -11,8 +11,10 @@ namespace {
 // Recursion bound: deeper statements are refused instead of exhausting the
 // stack (a few hundred bytes per level; fuzzed input nests without end).
 constexpr int kMaxNesting = 150;
-// Height bound of a tree built by loops (a + b + c + ...), which the
-// printer and the destructors walk recursively.
+// Height bound of the tree, which the analysis, the printer and the
+// destructors walk recursively. Operator chains are flat nodes, so only
+// nesting (parentheses, subqueries, joins inside joins, long join lists)
+// makes it grow.
 constexpr int kMaxHeight = 400;
 
 std::string Upper(std::string_view s) {
@@ -499,26 +501,71 @@ class Parser {
   std::unique_ptr<Expr> ParseExpr() {
     Nest nest(this);
     if (!nest.ok()) return nullptr;
-    return ParseBinaryChain(0);
+    return ParseChain(kOrLevel);
   }
 
-  // Level 0: OR, level 1: AND; below them NOT and the predicates.
-  std::unique_ptr<Expr> ParseBinaryChain(int level) {
-    auto left = level == 0 ? ParseBinaryChain(1) : ParseNot();
-    if (!left) return nullptr;
-    const char* word = level == 0 ? "OR" : "AND";
-    while (AcceptWord(word)) {
-      auto right = level == 0 ? ParseBinaryChain(1) : ParseNot();
-      if (!right) return nullptr;
-      left = Binary(word, std::move(left), std::move(right));
-      if (!left) return nullptr;
+  // Chains of one precedence level, loosest first; below them NOT and
+  // the predicates (level 1's operands), and the unary operators (level 3's).
+  enum Level { kOrLevel, kAndLevel, kAddLevel, kMulLevel };
+
+  // The operator of `level` at the current token, or null.
+  const char* ChainOp(Level level) const {
+    const Token& t = Peek();
+    switch (level) {
+      case kOrLevel: return IsWord(t, "OR") ? "OR" : nullptr;
+      case kAndLevel: return IsWord(t, "AND") ? "AND" : nullptr;
+      case kAddLevel:
+        for (const char* op : {"+", "-", "&", "|", "^"}) {
+          if (IsOp(t, op)) return op;
+        }
+        return nullptr;
+      case kMulLevel:
+        for (const char* op : {"*", "/", "%"}) {
+          if (IsOp(t, op)) return op;
+        }
+        return nullptr;
     }
-    return left;
+    return nullptr;
+  }
+
+  std::unique_ptr<Expr> ChainOperand(Level level) {
+    switch (level) {
+      case kOrLevel: return ParseChain(kAndLevel);
+      case kAndLevel: return ParseNot();
+      case kAddLevel: return ParseChain(kMulLevel);
+      case kMulLevel: return ParseUnary();
+    }
+    return nullptr;
+  }
+
+  // `a op b op c ...` of one level as one node, read in a loop: a chain of
+  // any length costs no recursion here nor in the walks over the tree.
+  std::unique_ptr<Expr> ParseChain(Level level) {
+    auto first = ChainOperand(level);
+    if (!first) return nullptr;
+    std::unique_ptr<Expr> chain;
+    while (const char* op = ChainOp(level)) {
+      ++pos_;
+      auto next = ChainOperand(level);
+      if (!next) return nullptr;
+      if (!chain) {
+        chain = Make(ExprKind::kBinary);
+        chain->text = op;
+        chain->args.push_back(std::move(first));
+      }
+      chain->ops.emplace_back(op);
+      chain->args.push_back(std::move(next));
+    }
+    if (!chain) return first;
+    chain->depth = Height(chain->args);
+    if (!CheckHeight(chain->depth)) return nullptr;
+    return chain;
   }
 
   std::unique_ptr<Expr> Binary(std::string op, std::unique_ptr<Expr> a, std::unique_ptr<Expr> b) {
     auto e = Make(ExprKind::kBinary);
-    e->text = std::move(op);
+    e->text = op;
+    e->ops.push_back(std::move(op));
     e->args.push_back(std::move(a));
     e->args.push_back(std::move(b));
     e->depth = Height(e->args);
@@ -627,37 +674,7 @@ class Parser {
     return left;
   }
 
-  std::unique_ptr<Expr> ParseAdditive() {
-    auto left = ParseMultiplicative();
-    if (!left) return nullptr;
-    for (;;) {
-      const Token& t = Peek();
-      if (!(IsOp(t, "+") || IsOp(t, "-") || IsOp(t, "&") || IsOp(t, "|") || IsOp(t, "^"))) break;
-      std::string op = t.text;
-      ++pos_;
-      auto right = ParseMultiplicative();
-      if (!right) return nullptr;
-      left = Binary(op, std::move(left), std::move(right));
-      if (!left) return nullptr;
-    }
-    return left;
-  }
-
-  std::unique_ptr<Expr> ParseMultiplicative() {
-    auto left = ParseUnary();
-    if (!left) return nullptr;
-    for (;;) {
-      const Token& t = Peek();
-      if (!(IsOp(t, "*") || IsOp(t, "/") || IsOp(t, "%"))) break;
-      std::string op = t.text;
-      ++pos_;
-      auto right = ParseUnary();
-      if (!right) return nullptr;
-      left = Binary(op, std::move(left), std::move(right));
-      if (!left) return nullptr;
-    }
-    return left;
-  }
+  std::unique_ptr<Expr> ParseAdditive() { return ParseChain(kAddLevel); }
 
   std::unique_ptr<Expr> ParseUnary() {
     const Token& t = Peek();

@@ -492,55 +492,119 @@ class Printer {
     return "";
   }
 
-  std::string BinaryText(const Expr& e, const Scope& scope, Op* op) {
-    std::string sym = e.text;
-    if (sym == "OR") {
-      *op = Op::kOr;
-    } else if (sym == "AND") {
-      *op = Op::kAnd;
-    } else if (IsComparison(sym)) {
+  // A link of a chain as the target writes it: operator and its class.
+  struct Link {
+    std::string sym;
+    Op op;
+  };
+
+  Link LinkOf(const Expr& e, size_t i, const Scope& scope) {
+    std::string sym = e.ops[i];
+    if (sym == "OR") return {sym, Op::kOr};
+    if (sym == "AND") return {sym, Op::kAnd};
+    if (IsComparison(sym)) {
       if (!Tsql()) {
         if (sym == "!<") sym = ">=";
         if (sym == "!>") sym = "<=";
       }
-      *op = (sym == "=" || sym == "<>" || sym == "!=") ? Op::kEq : Op::kRel;
-    } else if (sym == "*" || sym == "/" || sym == "%") {
-      *op = Op::kMul;
-    } else if (sym == "&" || sym == "|") {
-      *op = Op::kBit;
-    } else if (sym == "^") {
-      *op = Op::kBit;
+      const Op op = (sym == "=" || sym == "<>" || sym == "!=") ? Op::kEq : Op::kRel;
+      return {sym, op};
+    }
+    if (sym == "*" || sym == "/" || sym == "%") return {sym, Op::kMul};
+    if (sym == "&" || sym == "|") return {sym, Op::kBit};
+    if (sym == "^") {
       if (d_ == Dialect::kSqlite) Fail(Status::Unsupported("bitwise exclusive or (^)"));
-      if (Pg()) sym = "#";
-    } else if (sym == "-") {
-      *op = Op::kAdd;
-    } else {  // "+"
-      *op = Op::kAdd;
-      if (!Tsql() && JoinsTexts(e, scope)) {
-        sym = "||";
-        *op = Op::kConcat;
+      return {Pg() ? "#" : sym, Op::kBit};
+    }
+    if (sym == "+" && !Tsql() && JoinsTexts(e, i, scope)) return {"||", Op::kConcat};
+    return {sym, Op::kAdd};  // + -
+  }
+
+  std::string BinaryText(const Expr& e, const Scope& scope, Op* op) {
+    if (IsComparison(e.ops[0])) {
+      const Link link = LinkOf(e, 0, scope);
+      *op = link.op;
+      const int r = Rank(d_, link.op);
+      const Expr& a = *e.args[0];
+      const Expr& b = *e.args[1];
+      if (LosesCase(a, scope) && !types_.KeepsColumnCollation(b, scope) && !Numeric(b, scope)) {
+        return Nocase(a, scope) + " " + link.sym + " " + ExprText(b, scope, r + 1);
       }
+      if (LiteralTexts(a, b, scope)) return WithCi(a, scope) + " " + link.sym + " " + ExprText(b, scope, r + 1);
+      return ExprText(a, scope, r) + " " + link.sym + " " + ExprText(b, scope, r + 1);
     }
-    const int r = Rank(d_, *op);
-    const Expr& a = *e.args[0];
-    const Expr& b = *e.args[1];
-    if (IsComparison(e.text) && LosesCase(a, scope) && !types_.KeepsColumnCollation(b, scope) && !Numeric(b, scope)) {
-      return Nocase(a, scope) + " " + sym + " " + ExprText(b, scope, r + 1);
+    // A chain is read left to right; the part left of a link goes in
+    // parentheses where its last operator binds less tightly in the target
+    // than the link's. Every such part starts at the first operand, so all
+    // opening parentheses lead, and the text is built in one pass.
+    std::vector<Link> links;
+    links.reserve(e.ops.size());
+    for (size_t i = 0; i < e.ops.size(); ++i) links.push_back(LinkOf(e, i, scope));
+    if (!status_.ok()) return "";
+    if (Lite() && links.size() >= kFlatLinks && Regroupable(links)) {
+      *op = links[0].op;
+      return GroupedText(e, 0, e.args.size(), links[0], scope);
     }
-    if (IsComparison(e.text) && LiteralTexts(a, b, scope)) {
-      return WithCi(a, scope) + " " + sym + " " + ExprText(b, scope, r + 1);
+    std::vector<bool> close(links.size(), false);
+    size_t opening = 0;
+    for (size_t i = 1; i < links.size(); ++i) {
+      close[i] = Rank(d_, links[i - 1].op) < Rank(d_, links[i].op);
+      opening += close[i] ? 1 : 0;
     }
-    return ExprText(a, scope, r) + " " + sym + " " + ExprText(b, scope, r + 1);
+    std::string out(opening, '(');
+    out += ExprText(*e.args[0], scope, Rank(d_, links[0].op));
+    for (size_t i = 0; i < links.size(); ++i) {
+      if (close[i]) out += ")";
+      out += " " + links[i].sym + " ";
+      out += ExprText(*e.args[i + 1], scope, Rank(d_, links[i].op) + 1);
+    }
+    *op = links.back().op;
+    return out;
+  }
+
+  // SQLite builds a binary tree of a chain and refuses trees higher than
+  // 1000; a sheet query ORs one term per sheet line. A long chain of one
+  // associative operator is therefore printed in nested groups of at most
+  // kFlatLinks operands, which SQLite flattens again when it plans.
+  static constexpr size_t kFlatLinks = 100;
+  static bool Regroupable(const std::vector<Link>& links) {
+    const Op op = links[0].op;
+    if (op != Op::kOr && op != Op::kAnd && op != Op::kConcat) return false;
+    for (const Link& l : links) {
+      if (l.op != op || l.sym != links[0].sym) return false;
+    }
+    return true;
+  }
+  std::string GroupedText(const Expr& e, size_t from, size_t to, const Link& link, const Scope& scope) {
+    const int r = Rank(d_, link.op);
+    const std::string sep = " " + link.sym + " ";
+    std::string out;
+    if (to - from <= kFlatLinks) {
+      for (size_t i = from; i < to; ++i) {
+        if (i > from) out += sep;
+        out += ExprText(*e.args[i], scope, i == from ? r : r + 1);
+      }
+      return out;
+    }
+    const size_t step = (to - from + kFlatLinks - 1) / kFlatLinks;
+    for (size_t i = from; i < to; i += step) {
+      if (i > from) out += sep;
+      out += "(" + GroupedText(e, i, std::min(to, i + step), link, scope) + ")";
+    }
+    return out;
   }
 
   // T-SQL's `+` concatenates when both operands are texts and adds
-  // otherwise (converting a text operand to a number).
-  bool JoinsTexts(const Expr& e, const Scope& scope) {
-    auto it = concat_.find(&e);
+  // otherwise (converting a text operand to a number). Link `i` of a chain
+  // joins the part left of it with args[i + 1].
+  bool JoinsTexts(const Expr& e, size_t i, const Scope& scope) {
+    auto key = std::make_pair(&e, i);
+    auto it = concat_.find(key);
     if (it != concat_.end()) return it->second;
-    std::string unknown;
-    const ValueType a = types_.TypeOf(*e.args[0], scope, &unknown);
-    const ValueType b = types_.TypeOf(*e.args[1], scope, &unknown);
+    const auto& left = types_.ChainTypes(e, scope)[i];
+    std::string unknown = left.unknown;
+    const ValueType a = left.type;
+    const ValueType b = types_.TypeOf(*e.args[i + 1], scope, &unknown);
     bool joins = false;
     auto texty = [](ValueType t) { return t == ValueType::kText || t == ValueType::kNull; };
     if (a == ValueType::kDateTime || b == ValueType::kDateTime) {
@@ -553,7 +617,7 @@ class Printer {
       Fail(Status::Unsupported("cannot tell whether + joins texts or adds numbers: the type of " +
                                (unknown.empty() ? std::string("an operand") : unknown) + " is unknown"));
     }
-    concat_.emplace(&e, joins);
+    concat_.emplace(key, joins);
     return joins;
   }
 
@@ -776,7 +840,12 @@ class Printer {
   const Dialect d_;
   TypeInference types_;
   std::vector<std::string> databases_;
-  std::unordered_map<const Expr*, bool> concat_;
+  struct LinkHash {
+    size_t operator()(const std::pair<const Expr*, size_t>& k) const {
+      return std::hash<const Expr*>()(k.first) ^ (k.second * 0x9e3779b97f4a7c15ull);
+    }
+  };
+  std::unordered_map<std::pair<const Expr*, size_t>, bool, LinkHash> concat_;
   Status status_;
 };
 

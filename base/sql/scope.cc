@@ -57,6 +57,20 @@ ValueType Unify(const std::vector<ValueType>& types) {
   return ValueType::kNull;
 }
 
+bool IsArithmetic(std::string_view op) {
+  return op == "+" || op == "-" || op == "*" || op == "/" || op == "%" || op == "&" || op == "|" || op == "^";
+}
+
+// The type of `a op b`: T-SQL's `+` joins two texts and adds otherwise.
+ValueType Combine(std::string_view op, ValueType a, ValueType b) {
+  if (op != "+") return ValueType::kNumber;
+  if (a == ValueType::kDateTime || b == ValueType::kDateTime) return ValueType::kDateTime;
+  if (a == ValueType::kNumber || b == ValueType::kNumber) return ValueType::kNumber;
+  if (a == ValueType::kUnknown || b == ValueType::kUnknown) return ValueType::kUnknown;
+  if (a == ValueType::kText || b == ValueType::kText) return ValueType::kText;
+  return a == ValueType::kNull && b == ValueType::kNull ? ValueType::kNull : ValueType::kOther;
+}
+
 }  // namespace
 
 ValueType TypeFromDeclared(std::string_view declared) {
@@ -161,18 +175,10 @@ ValueType TypeInference::TypeOfUncached(const Expr& e, const Scope& scope, std::
     case ExprKind::kUnary:
       return e.text == "NOT" ? ValueType::kOther : ValueType::kNumber;
     case ExprKind::kBinary: {
-      if (e.text != "+" && e.text != "-" && e.text != "*" && e.text != "/" && e.text != "%" && e.text != "&" &&
-          e.text != "|" && e.text != "^") {
-        return ValueType::kOther;  // comparisons and logic
-      }
-      ValueType a = TypeOf(*e.args[0], scope, unknown);
-      ValueType b = TypeOf(*e.args[1], scope, unknown);
-      if (e.text != "+") return ValueType::kNumber;
-      if (a == ValueType::kDateTime || b == ValueType::kDateTime) return ValueType::kDateTime;
-      if (a == ValueType::kNumber || b == ValueType::kNumber) return ValueType::kNumber;
-      if (a == ValueType::kUnknown || b == ValueType::kUnknown) return ValueType::kUnknown;
-      if (a == ValueType::kText || b == ValueType::kText) return ValueType::kText;
-      return a == ValueType::kNull && b == ValueType::kNull ? ValueType::kNull : ValueType::kOther;
+      if (!IsArithmetic(e.ops[0])) return ValueType::kOther;  // comparisons and logic
+      const Known& whole = ChainTypes(e, scope).back();
+      if (unknown && unknown->empty()) *unknown = whole.unknown;
+      return whole.type;
     }
     case ExprKind::kFunction: {
       const std::string name = Lower(e.text);
@@ -228,6 +234,21 @@ ValueType TypeInference::TypeOfUncached(const Expr& e, const Scope& scope, std::
       return ValueType::kOther;
   }
   return ValueType::kUnknown;
+}
+
+const std::vector<TypeInference::Known>& TypeInference::ChainTypes(const Expr& chain, const Scope& scope) {
+  if (auto it = chains_.find(&chain); it != chains_.end()) return it->second;
+  std::vector<Known> steps;
+  steps.reserve(chain.args.size());
+  std::string unknown;
+  ValueType t = TypeOf(*chain.args[0], scope, &unknown);
+  steps.push_back(Known{t, unknown});
+  for (size_t i = 1; i < chain.args.size(); ++i) {
+    const ValueType b = TypeOf(*chain.args[i], scope, &unknown);
+    t = Combine(chain.ops[i - 1], t, b);
+    steps.push_back(Known{t, unknown});
+  }
+  return chains_.emplace(&chain, std::move(steps)).first->second;
 }
 
 bool TypeInference::KeepsColumnCollation(const Expr& e, const Scope& scope) {

@@ -66,6 +66,15 @@ class TypeInference {
   // one. Everything else (functions, CASE, ||, aggregates) compares BINARY.
   bool KeepsColumnCollation(const Expr& e, const Scope& scope);
 
+  // The left parts of an arithmetic chain (kBinary of + - * / % & | ^):
+  // element i is the type of args[0] ops[0] ... args[i], with the first
+  // column of unknown type in it.
+  struct Known {
+    ValueType type;
+    std::string unknown;
+  };
+  const std::vector<Known>& ChainTypes(const Expr& chain, const Scope& scope);
+
  private:
   ValueType ColumnType(const Expr& e, const Scope& scope, std::string* unknown);
   ValueType DerivedColumnType(const Query& q, std::string_view column, const Scope* outer, std::string* unknown,
@@ -75,11 +84,8 @@ class TypeInference {
   int depth_ = 0;
   // An expression's type does not change within one statement; the `+`
   // decisions ask for the same subtrees again and again.
-  struct Known {
-    ValueType type;
-    std::string unknown;
-  };
   std::unordered_map<const Expr*, Known> known_;
+  std::unordered_map<const Expr*, std::vector<Known>> chains_;
 };
 
 }  // namespace trelix::sql
