@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "base/datagen/generators.h"
 #include "site_db.h"
+#include "support/demo_databases.h"
 
 namespace trelix::datagen {
 namespace {
@@ -16,7 +16,6 @@ namespace {
 using testing::PostgresSiteDb;
 using testing::SiteDb;
 using testing::SqliteSiteDb;
-using testing::TempDir;
 
 struct Fact {
   Database database;
@@ -121,37 +120,25 @@ const Fact kFacts[] = {
      "1"},
 };
 
-enum class Engine { kSqlite, kPostgres };
-
-class DemoSite : public ::testing::TestWithParam<Engine> {
+// The shared demo site of this process, read back on its own engine.
+class DemoSite : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    if (GetParam() == Engine::kSqlite) {
-      project_ = "demo_project";
-      specs_ = "demo_specs";
-      ASSERT_TRUE(CreateDemoSite("sqlite:" + dir_.path()).ok());
-      db_ = std::make_unique<SqliteSiteDb>(dir_.path(), project_, specs_);
+    TRELIX_NEED_SERVER_OR_SKIP(GetParam());
+    const trelix::testing::DemoDatabases& demo = trelix::testing::DemoDatabases::Shared(GetParam(), "dg");
+    ASSERT_EQ(demo.error(), "");
+    project_ = demo.project();
+    if (!GetParam()) {
+      db_ = std::make_unique<SqliteSiteDb>(demo.connection().substr(7), project_, demo.specs());  // after "sqlite:"
       return;
     }
-    const std::string url = testing::TestPostgresUrl();
-    if (url.empty()) GTEST_SKIP() << "TRELIX_TEST_PG not set";
-    project_ = testing::UniqueName("dg_demo_project");
-    specs_ = testing::UniqueName("dg_demo_specs");
-    const Status status = CreateDemoSite(url, project_, specs_);
-    ASSERT_TRUE(status.ok()) << status.message();
-    auto pg = std::make_unique<PostgresSiteDb>(url, project_, specs_);
+    auto pg = std::make_unique<PostgresSiteDb>(demo.connection(), project_, demo.specs());
     ASSERT_TRUE(pg->ok());
-    pg_ = pg.get();
     db_ = std::move(pg);
   }
-  void TearDown() override {
-    if (pg_ != nullptr) pg_->DropSchemas();
-  }
 
-  TempDir dir_;
-  std::string project_, specs_;
+  std::string project_;
   std::unique_ptr<SiteDb> db_;
-  PostgresSiteDb* pg_ = nullptr;
 };
 
 TEST_P(DemoSite, HoldsWhatTheRulesNeed) {
@@ -181,10 +168,8 @@ TEST_P(DemoSite, ParentRowsAnswerForMissingValues) {
             "0");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, DemoSite, ::testing::Values(Engine::kSqlite, Engine::kPostgres),
-                         [](const ::testing::TestParamInfo<Engine>& info) {
-                           return info.param == Engine::kSqlite ? "Sqlite" : "Postgres";
-                         });
+INSTANTIATE_TEST_SUITE_P(Engines, DemoSite, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Postgres" : "Sqlite"; });
 
 }  // namespace
 }  // namespace trelix::datagen
