@@ -376,6 +376,7 @@ class Printer {
         // A derived table sees only the scope outside the statement.
         return "(" + QueryText(*t.query, scope.parent, false) + ") " + Ident(t.alias);
       case TableKind::kJoin: {
+        if (Lite() && t.join == JoinType::kRight && !SelectsBareStar(scope)) return SwappedRightJoin(t, scope);
         std::string out = TableText(*t.left, scope);
         switch (t.join) {
           case JoinType::kInner: out += t.inner_word ? " INNER JOIN " : " JOIN "; break;
@@ -394,6 +395,30 @@ class Printer {
       }
     }
     return "";
+  }
+
+  // `A RIGHT JOIN B ON z` is `B LEFT JOIN A ON z` with the columns in
+  // another order, which only a bare `*` shows. SQLite plans a RIGHT JOIN
+  // with the right operand read in full and matched afterwards, so the
+  // filter of the WHERE clause never reaches the tables inside B (the
+  // equipment query scanned every vehicle's rows); as a LEFT JOIN, B is the
+  // left-deep start of the join and the filter narrows it through indexes.
+  static bool SelectsBareStar(const Scope& scope) {
+    if (!scope.select) return false;
+    for (const SelectItem& item : scope.select->items) {
+      if (item.expr->kind == ExprKind::kStar && item.expr->parts.empty()) return true;
+    }
+    return false;
+  }
+
+  std::string SwappedRightJoin(const TableRef& t, const Scope& scope) {
+    std::string out = TableText(*t.right, scope);
+    out += t.outer_word ? " LEFT OUTER JOIN " : " LEFT JOIN ";
+    std::string left = TableText(*t.left, scope);
+    if (t.left->kind == TableKind::kJoin && !t.left->parenthesized) left = "(" + left + ")";
+    out += left;
+    if (t.on) out += " ON " + ExprText(*t.on, scope, 0);
+    return t.parenthesized ? "(" + out + ")" : out;
   }
 
   // ---- expressions ----

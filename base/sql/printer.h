@@ -8,6 +8,9 @@
 //   would (`expr AS "alias"`, `t.col AS "col"`), since PostgreSQL folds
 //   unquoted names to lower case and SQLite reports declared spellings;
 // - nested joins parenthesised (SQLite reads joins left-deep only);
+// - SQLite: `A RIGHT JOIN B ON z` -> `B LEFT JOIN A ON z` unless a bare `*`
+//   would show the swapped column order (SQLite plans the LEFT JOIN with
+//   the WHERE filter pushed into B);
 // - PostgreSQL: NULLS FIRST/LAST to keep SQL Server's NULL order, and LIKE
 //   as ILIKE under a deterministic collation (its nondeterministic
 //   case-insensitive collation refuses LIKE).
