@@ -117,15 +117,19 @@ int RunCli(int argc, char** argv) {
   OutputFormat format = OutputFormat::kTable;
   ParseOutputFormat(common.format, &format);
   HostSettings host = ResolveHostSettings(common.connection, common.project, common.specs);
-  TraceScope trace(common.trace_file);
 
   for (auto& binding : bindings) {
     if (!binding->command->parsed()) continue;
     RawArgs args = CollectArgs(*binding);
-    if (auto problem = ValidateArguments(*binding->spec, args)) {
+    std::optional<ArgumentError> problem = ValidateArguments(*binding->spec, args);
+    if (!problem) problem = CheckArgumentsAgainstData(*binding->spec, args, host);
+    if (problem) {
       std::cerr << "trelix_eb: --" << problem->parameter << " " << problem->message << "\n";
       return 2;
     }
+    // Only the component's own connector calls go to the trace, not the
+    // argument checks above.
+    TraceScope trace(common.trace_file);
     try {
       OperationResult result = RunOperation(*binding->spec, args, host);
       std::cout << RenderResult(result, format);
@@ -136,6 +140,7 @@ int RunCli(int argc, char** argv) {
       return 1;
     }
   }
+  TraceScope trace(common.trace_file);
   return RunToolCommand(tools, host, format);
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/http_metrics.h"
 #include "app/output.h"
+#include "app/query_string.h"
 #include "app/site_assets.h"
 
 namespace trelix::app {
@@ -29,8 +30,13 @@ std::string ArgumentErrorJson(const std::string& parameter, const std::string& m
   return Dump(Json{{"error", {{"parameter", parameter}, {"message", message}}}});
 }
 
-// ADO's "no current record": the rows the call needs are not there (an
-// unknown category, a currency without a rate), so the answer is 404.
+// 404 is used in exactly three cases: a path under /api/ that names no
+// operation; an argument that is well-formed but names nothing in the site's
+// data, found before the call (a feature category or segment without
+// features); and the component's error 3021, "no current record", which it
+// raises when a row it must read is not there (a sheet category the site
+// does not have, a currency without a rate). Every other component error
+// is 500.
 constexpr int32_t kNoCurrentRecord = 3021;
 
 const char* TypeOfKind(ArgKind kind) {
@@ -65,6 +71,7 @@ class Service {
       return new httplib::ThreadPool(static_cast<size_t>(threads > 0 ? threads : 1));
     };
     server.set_payload_max_length(64 * 1024);
+    server.set_read_timeout(options_.read_timeout_seconds, 0);
     server.Get("/health", [this](const httplib::Request&, httplib::Response& res) {
       Timed("health", res, [&] { res.set_content("ok", "text/plain"); });
     });
@@ -125,26 +132,31 @@ class Service {
       res.set_content(ArgumentErrorJson("query", "the query string is too long"), "application/json");
       return;
     }
+    // The raw query, not the library's parsed params: those split "a=b=c"
+    // at the last "=" and merge repeated identical pairs.
+    QueryString query = ParseQueryString(QueryOfTarget(req.target));
+    if (!query.ok()) {
+      res.status = 400;
+      res.set_content(ArgumentErrorJson(*query.error_parameter, query.error_message), "application/json");
+      return;
+    }
     OutputFormat format = OutputFormat::kJson;
-    bool format_is_argument = HasFormatArgument(spec);
-    RawArgs args;
-    for (const auto& [key, value] : req.params) {
-      if (key == "format" && !format_is_argument) {
-        if (!ParseOutputFormat(value, &format) || format == OutputFormat::kTable) {
+    RawArgs args = std::move(query.params);
+    if (!HasFormatArgument(spec)) {
+      auto given = args.find("format");
+      if (given != args.end()) {
+        if (!ParseOutputFormat(given->second, &format) || format == OutputFormat::kTable) {
           res.status = 400;
           res.set_content(ArgumentErrorJson("format", "must be json or xml"), "application/json");
           return;
         }
-        continue;
-      }
-      if (!args.emplace(key, value).second) {
-        res.status = 400;
-        res.set_content(ArgumentErrorJson(key, "is given more than once"), "application/json");
-        return;
+        args.erase(given);
       }
     }
-    if (auto problem = ValidateArguments(spec, args)) {
-      res.status = 400;
+    std::optional<ArgumentError> problem = ValidateArguments(spec, args);
+    if (!problem) problem = CheckArgumentsAgainstData(spec, args, options_.host);
+    if (problem) {
+      res.status = problem->not_found ? 404 : 400;
       res.set_content(ArgumentErrorJson(problem->parameter, problem->message), "application/json");
       return;
     }
@@ -211,7 +223,8 @@ std::string OpenApiDocument() {
           {"responses",
            {{"200", {{"description", "the result"}}},
             {"400", {{"description", "a rejected parameter"}, {"content", {{"application/json", {{"schema", error_schema}}}}}}},
-            {"404", {{"description", "the data asked for is not there"}}},
+            {"404", {{"description", "an argument names nothing in the site's data (parameter, message), or the "
+                                     "component's error 3021 \"no current record\" (number, source, description)"}}},
             {"500", {{"description", "a component error: number, source, description"}}}}}}}};
   }
   paths["/health"] = {{"get", {{"summary", "Liveness: answers ok"}, {"responses", {{"200", {{"description", "ok"}}}}}}}};

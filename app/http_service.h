@@ -8,9 +8,11 @@
 // Connection string and database names come from the configuration only.
 //
 // Answers: 200 with JSON (or the recordset XML with ?format=xml); 400 with
-// {"error":{"parameter":…,"message":…}} for a rejected argument; 404 with
-// the error triple when the data asked for is not there; 500 with the
-// error triple for other component errors.
+// {"error":{"parameter":…,"message":…}} for a rejected argument; 404 for an
+// unknown operation, for an argument naming nothing in the site's data (both
+// with parameter and message) and for the component's "no current record"
+// (with the error triple); 500 with the error triple for every other
+// component error.
 
 #include <atomic>
 #include <cstdint>
@@ -28,6 +30,7 @@ struct ServiceOptions {
   int threads = 8;          // worker threads
   HostSettings host;
   size_t max_query_bytes = 8192;  // longer query strings are refused (414)
+  int read_timeout_seconds = 5;   // a client that sends nothing for this long is dropped
   bool access_log = true;         // one JSON line per request on stderr
 };
 

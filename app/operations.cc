@@ -1,10 +1,14 @@
 #include "app/operations.h"
 
+#include <chrono>
 #include <charconv>
+#include <mutex>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "app/query_string.h"
+#include "common/connector_interface.h"
 #include "common/object_factory.h"
 #include "common/vb_runtime.h"
 #include "features/feature_json.h"
@@ -99,32 +103,6 @@ bool IsDecimal(const std::string& text) {
   return digits > 0 && digits <= 15 && i == text.size();
 }
 
-bool IsValidUtf8(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t extra;
-    uint32_t code;
-    if (c < 0x80) { ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { extra = 1; code = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { extra = 2; code = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { extra = 3; code = c & 0x07; }
-    else return false;
-    if (i + extra >= text.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if ((extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) || (extra == 3 && (code < 0x10000 || code > 0x10FFFF)) ||
-        (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
 std::optional<std::string> CheckValue(const ArgSpec& spec, const std::string& value) {
   int64_t number = 0;
   switch (spec.kind) {
@@ -194,6 +172,70 @@ Variant Call(const char* prog_id, const char* method, Args args) {
   return CreateObject(prog_id)->Invoke(method, InvokeKind::kMethod, args);
 }
 
+// --- checks against the site's data -----------------------------------------
+
+// The columns of the specs database's option list, read at most once a
+// minute per site: every spec sheet names a price column, and the columns
+// change only with the schema. nullopt when they cannot be read.
+std::optional<std::vector<std::string>> OptionListColumns(const HostSettings& host) {
+  struct Entry {
+    std::chrono::steady_clock::time_point read;
+    std::vector<std::string> columns;
+  };
+  static std::mutex mutex;
+  static std::map<std::string, Entry> by_site;
+  const std::string key = host.connection + '\n' + host.specs;
+  const auto now = std::chrono::steady_clock::now();
+  {
+    std::lock_guard lock(mutex);
+    auto found = by_site.find(key);
+    if (found != by_site.end() && now - found->second.read < std::chrono::minutes(1)) return found->second.columns;
+  }
+  std::vector<std::string> columns;
+  try {
+    RecordsetRef rs = CreateConnector()->ExecuteQuery("SELECT * FROM option_list WHERE 1 = 0", host.specs,
+                                                      host.connection);
+    for (int i = 0; i < rs->FieldCount(); ++i) columns.push_back(vb::LCase(rs->Field(i).name));
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  std::lock_guard lock(mutex);
+  by_site[key] = Entry{now, columns};
+  return columns;
+}
+
+// A price column is selected as "ol." + name; a name the option list lacks
+// would fail inside the database, so it is refused here as a bad argument.
+std::optional<ArgumentError> CheckPriceColumn(const CallArgs& a, const HostSettings& host, const char* parameter) {
+  const std::string column = vb::LCase(a.Text(parameter));
+  if (column.empty()) return std::nullopt;
+  std::optional<std::vector<std::string>> columns = OptionListColumns(host);
+  if (!columns) return std::nullopt;
+  for (const std::string& known : *columns) {
+    if (known == column) return std::nullopt;
+  }
+  return ArgumentError{parameter, "is not a price column of this site's option list"};
+}
+
+// A feature comparison over a category (and segment) without any feature
+// has nothing to lay out and fails with a bounds error; the data asked for
+// is simply absent, so the caller is told so before the call.
+std::optional<ArgumentError> CheckFeatureCategory(const CallArgs& a, const HostSettings& host) {
+  const std::string category = a.Text("category");
+  const std::string segment = a.Text("segment").empty() ? "Default" : a.Text("segment");
+  // Both are validated codes: no quote can leave its literal.
+  std::string sql = "SELECT TOP 1 sc.schema_id FROM standard_content sc WHERE ";
+  if (!category.empty()) sql += "sc.category = N'" + category + "' AND ";
+  sql += "sc.segment = N'" + segment + "'";
+  try {
+    if (CreateConnector()->ExecuteQuery(sql, host.project, host.connection)->RecordCount() > 0) return std::nullopt;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  std::string what = (category.empty() ? "" : "category '" + category + "' in ") + "segment '" + segment + "'";
+  return ArgumentError{category.empty() ? "segment" : "category", "has no features: " + what, true};
+}
+
 constexpr const char* kCategories = "trelix_eb.Categories";
 constexpr const char* kKeyAdvantages = "trelix_eb.KeyAdvantages";
 
@@ -219,7 +261,8 @@ std::vector<OperationSpec> BuildOperations() {
                                                 Variant(host.project), Variant(a.Text("price-field")),
                                                 a.Options("options"), Variant(a.Int16("segmentation")),
                                                 Variant(a.Int32("cache")), Variant(host.connection)}));
-                 }});
+                 },
+                 [](const CallArgs& a, const HostSettings& host) { return CheckPriceColumn(a, host, "price-field"); }});
 
   ops.push_back({"descriptions", "The sheet's line texts (Categories.GetDescriptions)",
                  {{"category", K::kCode, false, "", "sheet category; empty for all"},
@@ -260,8 +303,9 @@ std::vector<OperationSpec> BuildOperations() {
                   {"language", K::kInt16, true, "", "language id"},
                   {"currencies", K::kCurrencyList, true, "", "target currencies, e.g. EUR,GBP"},
                   {"option-price-field", K::kFieldName, true, "", "option price column"},
-                  {"base-options", K::kOptionList, false, "", "options chosen on the base vehicle"},
-                  {"competitor-options", K::kOptionList, false, "", "options chosen on the competitor"},
+                  // The comparison walks both option lists once either is an array.
+                  {"base-options", K::kOptionList, false, "", "options chosen on the base vehicle", "competitor-options"},
+                  {"competitor-options", K::kOptionList, false, "", "options chosen on the competitor", "base-options"},
                   {"segmentation", K::kInt16, false, "0", "segmentation id (0: none)"},
                   {"cache", K::kInt32, false, "0", "cache handle (0: none)"},
                   {"website-cache", K::kInt32, false, "0", "website cache handle (0: none)"},
@@ -280,6 +324,10 @@ std::vector<OperationSpec> BuildOperations() {
                    args.push_back(a.Has("price-field") ? Variant(a.Text("price-field")) : MissingArgument());
                    args.push_back(Variant(a.Flag("optional-advantages")));
                    return RecordsetResult(Call(kKeyAdvantages, "Compare", std::move(args)));
+                 },
+                 // "price-field" is only compared with schema ids, never selected.
+                 [](const CallArgs& a, const HostSettings& host) {
+                   return CheckPriceColumn(a, host, "option-price-field");
                  }});
 
   ops.push_back({"advantage-descriptions", "Advantage descriptions of a category (KeyAdvantages.getAdvantageDescriptions)",
@@ -309,7 +357,8 @@ std::vector<OperationSpec> BuildOperations() {
                                                 Variant(host.project), Variant(a.Text("items")),
                                                 Variant(a.Text("price-field")), Variant(a.Int16("segmentation")),
                                                 Variant(int32_t{0}), Variant(host.connection)}));
-                 }});
+                 },
+                 [](const CallArgs& a, const HostSettings& host) { return CheckPriceColumn(a, host, "price-field"); }});
 
   ops.push_back({"format-advantage", "An advantage sentence (KeyAdvantages.FormatAdvantage)",
                  {{"description", K::kText, true, "", "sentence template"},
@@ -385,7 +434,8 @@ std::vector<OperationSpec> BuildOperations() {
                    result.text = FeatureComparisonJson(*features);
                    result.table_text = FeatureComparisonTable(*features);
                    return result;
-                 }});
+                 },
+                 CheckFeatureCategory});
   return ops;
 }
 
@@ -475,8 +525,16 @@ std::optional<ArgumentError> ValidateArguments(const OperationSpec& spec, const 
   }
   for (const ArgSpec& arg : spec.args) {
     if (arg.required && !args.count(arg.name)) return ArgumentError{arg.name, "is required"};
+    if (!arg.needs.empty() && args.count(arg.name) && !args.count(arg.needs))
+      return ArgumentError{arg.needs, "is required with " + arg.name + " (an empty value means none)"};
   }
   return std::nullopt;
+}
+
+std::optional<ArgumentError> CheckArgumentsAgainstData(const OperationSpec& spec, const RawArgs& args,
+                                                       const HostSettings& host) {
+  if (!spec.check_data) return std::nullopt;
+  return spec.check_data(CallArgs(spec, args), host);
 }
 
 }  // namespace trelix::app

@@ -44,6 +44,8 @@ struct ArgSpec {
   bool required = false;
   std::string default_value;  // used when absent and not required ("" = none)
   std::string help;
+  // Another argument that must be given whenever this one is.
+  std::string needs = {};
 };
 
 // Values of one call as the user gave them, before validation.
@@ -70,6 +72,9 @@ struct OperationResult {
 struct ArgumentError {
   std::string parameter;
   std::string message;
+  // The value is well-formed but names nothing in the site's data (the
+  // service answers 404 instead of 400).
+  bool not_found = false;
 };
 
 struct OperationSpec;
@@ -100,6 +105,10 @@ struct OperationSpec {
   // Runs the operation with validated arguments. Raises ComError for
   // component errors.
   std::function<OperationResult(const CallArgs& args, const HostSettings& host)> run;
+  // Optional: checks of argument values against the site's data, for values
+  // on which the component would fail with a bare engine or bounds error
+  // (a price column the site lacks, a feature category without features).
+  std::function<std::optional<ArgumentError>(const CallArgs& args, const HostSettings& host)> check_data = {};
 };
 
 // Every component operation (the subcommands that call a class of the
@@ -109,8 +118,15 @@ const OperationSpec* FindOperation(const std::string& name);
 
 // Checks every argument of `args` against `spec`: unknown names, missing
 // required ones, values that do not match their kind or exceed the length
-// and count limits. nullopt when all are acceptable.
+// and count limits, and arguments that need each other. nullopt when all
+// are acceptable.
 std::optional<ArgumentError> ValidateArguments(const OperationSpec& spec, const RawArgs& args);
+
+// The spec's check_data, if any. A failure to read the site's data is not
+// reported here: the call itself then meets it and answers with the
+// component's error. REQUIRES: ValidateArguments passed.
+std::optional<ArgumentError> CheckArgumentsAgainstData(const OperationSpec& spec, const RawArgs& args,
+                                                       const HostSettings& host);
 
 // Runs an operation the way the application server hosted the component:
 // the object is created for the call and the call runs inside an object

@@ -6,10 +6,13 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <vector>
 
+#include "app/cli.h"
 #include "app/http_service.h"
+#include "app/service_config.h"
 #include "base/datagen/generators.h"
 #include "base/recordset_cache.h"
 #include "base/sql/translator.h"
@@ -39,8 +42,11 @@ struct ToolState {
   std::string caption = "Brantel Vellox";
   std::string directory, project_name, specs_name;
   int64_t vehicles = 10000, lines = 1000, max_vehicles = 0;
-  std::string bind, cache;
-  int port = 0, threads = 0;
+  // serve: the flag of every setting, and the values of those not bound to
+  // the common options.
+  std::string config_file;
+  std::map<std::string, CLI::Option*> serve_options;
+  std::map<std::string, std::string> serve_values;
   bool quiet = false;
   double rows_per_vehicle = 1.0;
 };
@@ -95,6 +101,12 @@ void AddCommon(CLI::App& command, std::string& connection, std::string& project,
   command.add_option("--trace", trace_file, "append one JSON line per connector call to FILE");
 }
 
+// --format of the subcommands that print one text: table prints it as it
+// is, json as a JSON string; a text has no XML form.
+void AddTextFormat(CLI::App& command, std::string& format) {
+  command.add_option("--format", format, "output: table or json")->check(CLI::IsMember({"table", "json"}));
+}
+
 }  // namespace
 
 ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string& project, std::string& specs,
@@ -108,6 +120,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     tool.command->add_option("VALUE", s.value, "the number, with '.' as decimal point")->required();
     tool.command->add_option("--decimals", s.decimals, "digits after the decimal point");
     tool.command->add_option("--language", s.language, "language id");
+    AddTextFormat(*tool.command, format);
     tool.run = [&s](const HostSettings&, OutputFormat format) {
       return Report(format, [&] {
         std::optional<double> value = vb::ParseNumber(vb::Replace(s.value, ".", std::string(1, vb::DecimalSeparator())));
@@ -122,6 +135,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
     ToolCommand& tool = Add(s, app, "condition", "Whether a stored condition holds for chosen options");
     tool.command->add_option("CONDITION", s.value, "e.g. \"({12} or {15}) and not {20}\"")->required();
     tool.command->add_option("--options", s.options, "chosen option ids, e.g. 12,20");
+    AddTextFormat(*tool.command, format);
     tool.run = [&s](const HostSettings&, OutputFormat format) {
       return Report(format, [&] {
         std::string condition = s.value;
@@ -155,6 +169,7 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
   {
     ToolCommand& tool = Add(s, app, "calculate", "A one-operator formula, such as 10/4");
     tool.command->add_option("EXPRESSION", s.value, "the formula")->required();
+    AddTextFormat(*tool.command, format);
     tool.run = [&s](const HostSettings&, OutputFormat format) {
       return Report(format, [&] { PrintText(Calculate(Variant(s.value)), format); });
     };
@@ -181,14 +196,15 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
         ->required()
         ->check(CLI::IsMember({"sqlite", "postgres"}));
     tool.command->add_option("STATEMENT", s.value, "the T-SQL statement")->required();
-    tool.run = [&s](const HostSettings&, OutputFormat) {
+    AddTextFormat(*tool.command, format);
+    tool.run = [&s](const HostSettings&, OutputFormat format) {
       sql::Dialect dialect = s.dialect == "sqlite" ? sql::Dialect::kSqlite : sql::Dialect::kPostgres;
       Result<sql::Translation> translation = sql::Translate(s.value, dialect);
       if (!translation.ok()) {
         std::cerr << "trelix_eb: " << translation.status().message() << "\n";
         return 1;
       }
-      std::cout << translation->text << "\n";
+      PrintText(translation->text, format);
       return 0;
     };
   }
@@ -302,41 +318,58 @@ ToolCommands AddToolCommands(CLI::App& app, std::string& connection, std::string
   }
   {
     ToolCommand& tool = Add(s, app, "serve", "Run the HTTP service and the demo pages");
-    tool.command->add_option("--bind", s.bind, "address to listen on (env TRELIX_BIND, default 127.0.0.1)");
-    tool.command->add_option("--port", s.port, "port (env TRELIX_PORT, default 8080; 0: any free port)");
-    tool.command->add_option("--threads", s.threads, "worker threads (env TRELIX_THREADS, default 8)");
-    tool.command->add_option("--cache", s.cache, "cache of non-zero handles: memory[:MiB] or redis://HOST:PORT[/DB] (env TRELIX_CACHE)");
-    tool.command->add_flag("--quiet", s.quiet, "no access log");
-    tool.command->add_option("--connection", connection, "connection string (env TRELIX_CONNECTION)");
-    tool.command->add_option("--project", project, "project database name (env TRELIX_PROJECT)");
-    tool.command->add_option("--specs", specs, "specs database name (env TRELIX_SPECS)");
-    tool.run = [&s](const HostSettings& host, OutputFormat) {
-      auto env = [](const char* name) -> std::string {
-        const char* value = std::getenv(name);
-        return value ? value : "";
-      };
-      ServiceOptions options;
-      options.host = host;
-      options.bind = !s.bind.empty() ? s.bind : (!env("TRELIX_BIND").empty() ? env("TRELIX_BIND") : "127.0.0.1");
-      try {
-        options.port = s.port > 0 ? s.port : (!env("TRELIX_PORT").empty() ? std::stoi(env("TRELIX_PORT")) : 8080);
-        options.threads = s.threads > 0 ? s.threads : (!env("TRELIX_THREADS").empty() ? std::stoi(env("TRELIX_THREADS")) : 8);
-      } catch (const std::exception&) {
-        std::cerr << "trelix_eb: TRELIX_PORT and TRELIX_THREADS must be numbers\n";
+    tool.command->add_option("--config", s.config_file, "JSON configuration file (env TRELIX_CONFIG)");
+    for (const SettingKey& key : ServeSettingKeys()) {
+      std::string name = key.key;
+      std::string help = std::string(key.help) + " (env " + key.env + ")";
+      if (name == "connection" || name == "project" || name == "specs") {
+        // Bound to the common options so that every subcommand reads them alike.
+        std::string& target = name == "connection" ? connection : name == "project" ? project : specs;
+        s.serve_options[name] = tool.command->add_option("--" + name, target, help);
+      } else if (name == "quiet") {
+        s.serve_options[name] = tool.command->add_flag("--quiet", s.quiet, help);
+      } else {
+        s.serve_options[name] = tool.command->add_option("--" + name, s.serve_values[name], help);
+      }
+    }
+    tool.run = [&s, &connection, &project, &specs](const HostSettings&, OutputFormat) {
+      SettingValues flags;
+      for (const auto& [name, option] : s.serve_options) {
+        if (option->count() == 0) continue;
+        flags[name] = name == "connection" ? connection
+                      : name == "project"  ? project
+                      : name == "specs"    ? specs
+                      : name == "quiet"    ? "true"
+                                           : s.serve_values[name];
+      }
+      SettingValues file;
+      const char* config_env = std::getenv("TRELIX_CONFIG");
+      std::string config = !s.config_file.empty() ? s.config_file : (config_env ? config_env : "");
+      if (!config.empty()) {
+        Result<SettingValues> read = ReadServeConfigFile(config);
+        if (!read.ok()) {
+          std::cerr << "trelix_eb: " << read.status().message() << "\n";
+          return 2;
+        }
+        file = std::move(read.value());
+      }
+      Result<ServeSettings> settings =
+          ResolveServeSettings(flags, ServeSettingsFromEnvironment(std::getenv), file, "sqlite:" + DefaultDemoDirectory());
+      if (!settings.ok()) {
+        std::cerr << "trelix_eb: " << settings.status().message() << "\n";
         return 2;
       }
-      options.access_log = !s.quiet;
-      std::string cache = !s.cache.empty() ? s.cache : env("TRELIX_CACHE");
-      if (!cache.empty()) {
-        Status status = base::ConfigureCache(cache);
+      const ServiceOptions& options = settings->service;
+      if (!settings->cache.empty()) {
+        Status status = base::ConfigureCache(settings->cache);
         if (!status.ok()) {
-          std::cerr << "trelix_eb: --cache: " << status.message() << "\n";
+          std::cerr << "trelix_eb: cache: " << status.message() << "\n";
           return 2;
         }
       }
       Status status = RunService(options, [&](int port) {
-        std::cout << "trelix_eb: serving http://" << options.bind << ":" << port << "/ (" << host.connection
-                  << ", " << host.project << ", " << host.specs << ")" << std::endl;
+        std::cout << "trelix_eb: serving http://" << options.bind << ":" << port << "/ (" << options.host.connection
+                  << ", " << options.host.project << ", " << options.host.specs << ")" << std::endl;
       });
       if (!status.ok()) {
         std::cerr << "trelix_eb: " << status.message() << "\n";

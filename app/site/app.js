@@ -35,6 +35,21 @@ async function api(operation, params) {
   return body;
 }
 
+// Runs one load of a part of the page: marks its element busy meanwhile
+// (for assistive technology) and drops an answer that a newer load of the
+// same part has overtaken.
+const generations = {};
+async function loading(id, body) {
+  const generation = (generations[id] = (generations[id] || 0) + 1);
+  const element = $(id);
+  element.setAttribute("aria-busy", "true");
+  try {
+    await body(() => generation === generations[id]);
+  } finally {
+    if (generation === generations[id]) element.removeAttribute("aria-busy");
+  }
+}
+
 function cell(tag, text, className) {
   const element = document.createElement(tag);
   if (text !== undefined) element.textContent = text;
@@ -91,50 +106,61 @@ function describe(td, description) {
 }
 
 async function loadSheet() {
-  $("sheet-status").textContent = "";
-  const params = { language: language(), vehicle: $("vehicle").value };
-  const options = chosenOptions();
-  if (options) params.options = options;
-  try {
-    const sheet = await api("specs", params);
-    const rows = sheet.rows.map((row) => {
-      const tr = cell("tr");
-      tr.append(cell("th", row.data_value === "" && row.format === "" ? "" : `${row.row_id}`));
-      tr.firstChild.scope = "row";
-      const td = cell("td");
-      describe(td, row.description || "");
-      tr.append(td);
-      return tr;
-    });
-    $("sheet").tBodies[0].replaceChildren(...rows);
-  } catch (error) {
-    $("sheet-status").textContent = `The spec sheet could not be loaded: ${error.message}`;
-  }
+  await loading("sheet", async (current) => {
+    $("sheet-status").textContent = "";
+    const params = { language: language(), vehicle: $("vehicle").value };
+    const options = chosenOptions();
+    if (options) params.options = options;
+    try {
+      const sheet = await api("specs", params);
+      if (!current()) return;
+      const rows = sheet.rows.map((row) => {
+        const tr = cell("tr");
+        tr.append(cell("th", row.data_value === "" && row.format === "" ? "" : `${row.row_id}`));
+        tr.firstChild.scope = "row";
+        const td = cell("td");
+        describe(td, row.description || "");
+        tr.append(td);
+        return tr;
+      });
+      $("sheet").tBodies[0].replaceChildren(...rows);
+    } catch (error) {
+      if (current()) $("sheet-status").textContent = `The spec sheet could not be loaded: ${error.message}`;
+    }
+  });
   loadAdvantages();
 }
 
 async function loadAdvantages() {
-  $("ka-status").textContent = "";
-  const base = $("vehicle").value;
-  const competitor = $("competitor").value;
-  if (base === competitor) {
-    $("advantages").replaceChildren(cell("li", "Pick a different competitor."));
-    return;
-  }
-  const params = { vehicles: `${base},${competitor}`, language: language(), currencies: currency(),
-                   "option-price-field": "msrp" };
-  const options = chosenOptions();
-  if (options) params["base-options"] = options;
-  try {
-    const result = await api("compare", params);
-    const items = result.rows.map((row) => {
-      const lost = String(row.winner) !== base;
-      return cell("li", `${lost ? "Competitor: " : ""}${row.description}`, lost ? "lost" : "won");
-    });
-    $("advantages").replaceChildren(...(items.length ? items : [cell("li", "No advantages either way.")]));
-  } catch (error) {
-    $("ka-status").textContent = `The key advantages could not be loaded: ${error.message}`;
-  }
+  await loading("advantages", async (current) => {
+    $("ka-status").textContent = "";
+    const base = $("vehicle").value;
+    const competitor = $("competitor").value;
+    if (base === competitor) {
+      $("advantages").replaceChildren(cell("li", "Pick a different competitor."));
+      return;
+    }
+    const params = { vehicles: `${base},${competitor}`, language: language(), currencies: currency(),
+                     "option-price-field": "msrp" };
+    const options = chosenOptions();
+    if (options) {
+      // Options are chosen for the base vehicle only; the comparison needs
+      // both lists once one is given, so the competitor's is empty.
+      params["base-options"] = options;
+      params["competitor-options"] = "";
+    }
+    try {
+      const result = await api("compare", params);
+      if (!current()) return;
+      const items = result.rows.map((row) => {
+        const lost = String(row.winner) !== base;
+        return cell("li", `${lost ? "Competitor: " : ""}${row.description}`, lost ? "lost" : "won");
+      });
+      $("advantages").replaceChildren(...(items.length ? items : [cell("li", "No advantages either way.")]));
+    } catch (error) {
+      if (current()) $("ka-status").textContent = `The key advantages could not be loaded: ${error.message}`;
+    }
+  });
 }
 
 function renderCompareChoices() {
@@ -153,53 +179,92 @@ function renderCompareChoices() {
 }
 
 async function loadFeatures() {
-  $("fc-status").textContent = "";
-  const ids = [...document.querySelectorAll("#compare-vehicles input:checked")].map((box) => box.value);
-  if (ids.length === 0) {
-    $("features").tHead.replaceChildren();
-    $("features").tBodies[0].replaceChildren();
-    return;
-  }
-  try {
-    const graph = await api("features", { vehicles: ids.join(","), language: language() });
-    const head = cell("tr");
-    head.append(cell("th", "Category"));
-    for (const vehicle of graph.vehicles) {
-      const name = (VEHICLES.find((v) => v.id === vehicle.id) || { name: vehicle.id }).name;
-      head.append(cell("th", name));
+  await loading("features", async (current) => {
+    $("fc-status").textContent = "";
+    const ids = [...document.querySelectorAll("#compare-vehicles input:checked")].map((box) => box.value);
+    if (ids.length === 0) {
+      $("features").tHead.replaceChildren();
+      $("features").tBodies[0].replaceChildren();
+      return;
     }
-    for (const th of head.children) th.scope = "col";
-    const count = graph.vehicles.length ? graph.vehicles[0].features.length : 0;
-    const rows = [];
-    for (let index = 0; index < count; index++) {
-      const tr = cell("tr");
-      tr.append(cell("th", graph.vehicles[0].features[index].category));
-      tr.firstChild.scope = "row";
+    try {
+      const graph = await api("features", { vehicles: ids.join(","), language: language() });
+      if (!current()) return;
+      const head = cell("tr");
+      head.append(cell("th", "Category"));
       for (const vehicle of graph.vehicles) {
-        const feature = vehicle.features[index];
-        const td = cell("td", "", `state-${feature.state}`);
-        const mark = cell("span", STATE_MARKS[feature.state] || "", "mark");
-        mark.setAttribute("aria-label", feature.state);
-        td.append(mark, feature.text || "—");
-        if (feature.icon) td.append(cell("span", ` [${feature.icon}]`, "icon"));
-        tr.append(td);
+        const name = (VEHICLES.find((v) => v.id === vehicle.id) || { name: vehicle.id }).name;
+        head.append(cell("th", name));
       }
-      rows.push(tr);
+      for (const th of head.children) th.scope = "col";
+      const count = graph.vehicles.length ? graph.vehicles[0].features.length : 0;
+      const rows = [];
+      for (let index = 0; index < count; index++) {
+        const tr = cell("tr");
+        tr.append(cell("th", graph.vehicles[0].features[index].category));
+        tr.firstChild.scope = "row";
+        for (const vehicle of graph.vehicles) {
+          const feature = vehicle.features[index];
+          const td = cell("td", "", `state-${feature.state}`);
+          const mark = cell("span", STATE_MARKS[feature.state] || "", "mark");
+          mark.setAttribute("aria-label", feature.state);
+          td.append(mark, feature.text || "—");
+          if (feature.icon) td.append(cell("span", ` [${feature.icon}]`, "icon"));
+          tr.append(td);
+        }
+        rows.push(tr);
+      }
+      $("features").tHead.replaceChildren(head);
+      $("features").tBodies[0].replaceChildren(...rows);
+    } catch (error) {
+      if (current()) $("fc-status").textContent = `The comparison could not be loaded: ${error.message}`;
     }
-    $("features").tHead.replaceChildren(head);
-    $("features").tBodies[0].replaceChildren(...rows);
-  } catch (error) {
-    $("fc-status").textContent = `The comparison could not be loaded: ${error.message}`;
+  });
+}
+
+// The visitor's choices live in the address's fragment, so that a page can
+// be bookmarked or shared as it is shown:
+// #language=3&currency=GBP&vehicle=1002&options=12,15&competitor=1005&compare=1001,1004
+function saveChoices() {
+  const state = new URLSearchParams({
+    language: language(), currency: currency(), vehicle: $("vehicle").value, options: chosenOptions(),
+    competitor: $("competitor").value,
+    compare: [...document.querySelectorAll("#compare-vehicles input:checked")].map((box) => box.value).join(","),
+  });
+  history.replaceState(null, "", `#${state.toString()}`);
+}
+
+function pick(select, value) {
+  if ([...select.options].some((option) => option.value === value)) select.value = value;
+}
+
+function restoreChoices() {
+  const state = new URLSearchParams(location.hash.slice(1));
+  if (state.has("language")) pick($("language"), state.get("language"));
+  if (state.has("currency")) pick($("currency"), state.get("currency"));
+  if (state.has("vehicle")) pick($("vehicle"), state.get("vehicle"));
+  if (state.has("competitor")) pick($("competitor"), state.get("competitor"));
+  renderOptions();
+  if (state.has("options")) {
+    const chosen = new Set(state.get("options").split(","));
+    for (const box of document.querySelectorAll("#options input")) box.checked = chosen.has(box.value);
+  }
+  if (state.has("compare")) {
+    const chosen = new Set(state.get("compare").split(","));
+    for (const box of document.querySelectorAll("#compare-vehicles input")) box.checked = chosen.has(box.value);
   }
 }
 
 fillVehicleSelect($("vehicle"), "1001");
 fillVehicleSelect($("competitor"), "1004");
-renderOptions();
 renderCompareChoices();
+restoreChoices();
 $("vehicle").addEventListener("change", () => { renderOptions(); loadSheet(); });
 $("competitor").addEventListener("change", loadAdvantages);
 $("language").addEventListener("change", () => { loadSheet(); loadFeatures(); });
 $("currency").addEventListener("change", loadSheet);
+// Every choice is a form control inside main or the settings form.
+document.addEventListener("change", saveChoices);
+window.addEventListener("hashchange", () => { restoreChoices(); loadSheet(); loadFeatures(); });
 loadSheet();
 loadFeatures();
