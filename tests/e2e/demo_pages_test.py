@@ -189,7 +189,7 @@ def visit(browser, url, artefacts):
     browser.send("Page.navigate", {"url": f"{url}/#language=1&currency=EUR&vehicle=1001&competitor=1004"
                                           "&compare=1001,1002"})
     rows = "document.querySelectorAll('#sheet tbody tr').length"
-    browser.wait_for(f"{rows} > 0 && {SETTLED % 'sheet'}", "the spec sheet")
+    browser.wait_for(f"{rows} > 0 && {SETTLED % 'sheet'}", "the sheet")
     check(text_of(browser, "#sheet-status") == "", "spec sheet error: " + text_of(browser, "#sheet-status"))
     sheet = text_of(browser, "#sheet tbody")
     check(browser.evaluate("document.querySelectorAll('#sheet .mark').length") > 0,
