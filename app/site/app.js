@@ -209,7 +209,13 @@ async function loadFeatures() {
           const mark = cell("span", STATE_MARKS[feature.state] || "", "mark");
           mark.setAttribute("aria-label", feature.state);
           td.append(mark, feature.text || "—");
-          if (feature.icon) td.append(cell("span", ` [${feature.icon}]`, "icon"));
+          if (feature.icon) {
+            // The site's icon names the state ("/img/en/added.png"); shown as
+            // a small badge, since the demo serves no images.
+            const badge = cell("span", feature.icon.split("/").pop().replace(/\.[a-z]+$/i, ""), "icon");
+            badge.title = feature.icon;
+            td.append(" ", badge);
+          }
           tr.append(td);
         }
         rows.push(tr);
