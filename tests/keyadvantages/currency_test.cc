@@ -23,17 +23,6 @@ class CurrencyTest : public ::testing::Test {
   std::string Convert(const std::string& to, double price, const std::string& from) {
     return ka_.Convert_Currency(to, price, from, "demo_project", "c");
   }
-  // Runs `call` expecting an error; returns it.
-  template <class Call>
-  ComError Failure(Call call) {
-    try {
-      call();
-    } catch (const ComError& error) {
-      return error;
-    }
-    ADD_FAILURE() << "no error";
-    return ComError(0, "", "");
-  }
 
   ScopedErrorLog log_;
   FakeSite site_;
@@ -78,13 +67,13 @@ TEST_F(CurrencyTest, UnknownCodesFailThroughTheErrorLog) {
   // The first code is looked up untrimmed; Format_Currency then fails on
   // reading the row that was not found.
   for (const char* codes : {" EUR,GBP", "EUR,XYZ"}) {
-    const ComError error = Failure([&] { Format(codes, 1, 3); });
+    const ComError error = FailureOf([&] { Format(codes, 1, 3); });
     EXPECT_EQ(error.number(), 3021) << codes;
     EXPECT_EQ(error.source(), "1" + log_.component() + "!KeyAdvantages!Function Format_Currency!0!3021");
   }
   for (const auto& [to, from, missing] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {"EUR", "XYZ", "XYZ"}, {"XYZ", "EUR", "XYZ"}, {"EUR", "", ""}}) {
-    const ComError error = Failure([&] { Convert(to, 1, from); });
+    const ComError error = FailureOf([&] { Convert(to, 1, from); });
     EXPECT_EQ(error.number(), 1000);
     EXPECT_EQ(error.source(), "1" + log_.component() + "!KeyAdvantages!Function Convert_Currency!0!1000");
     EXPECT_EQ(error.description(),

@@ -68,6 +68,18 @@ inline QueryAnswer FailingFor(const std::string& prefix, QueryAnswer answer) {
   };
 }
 
+// The error `call` raises; a test failure when it raises none.
+template <class Call>
+ComError FailureOf(Call&& call) {
+  try {
+    call();
+  } catch (const ComError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no error";
+  return ComError(0, "", "");
+}
+
 class FakeSite {
  public:
   std::vector<Advantage> advantages;
