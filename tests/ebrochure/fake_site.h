@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ebrochure/categories.h"
 #include "support/recording_connector.h"
 
 namespace trelix::testing {
@@ -96,6 +97,20 @@ struct SheetRow {
                << r.data_value << "\", \"" << r.standard_text << "\"}";
   }
 };
+
+// A Categories object over `site`, served through a recording connector.
+struct ServedSite {
+  explicit ServedSite(FakeSite served = {}) : site(std::move(served)) { site.Serve(connector.record()); }
+  FakeSite site;
+  ScopedRecordingConnector connector;
+  Categories categories;
+  Variant options;  // GetSpecs takes the option ids by reference
+};
+
+inline Variant Ids(std::vector<int32_t> ids) {
+  std::vector<Variant> items(ids.begin(), ids.end());
+  return Variant::Array(std::move(items));
+}
 
 inline std::vector<SheetRow> Rows(Recordset& result) {
   std::vector<SheetRow> rows;

@@ -13,10 +13,6 @@ namespace {
 using namespace testing;  // NOLINT: the site vocabulary
 const Variant kNull = Variant::Null();
 
-Variant Ids(std::vector<int32_t> ids) {
-  std::vector<Variant> items(ids.begin(), ids.end());
-  return Variant::Array(std::move(items));
-}
 EquipmentRow With(EquipmentRow row, Variant full_text, Variant content, Variant condition = Variant::Null()) {
   row.full_text = std::move(full_text);
   row.content = std::move(content);
@@ -28,11 +24,9 @@ EquipmentRow At(EquipmentRow row, const char* location) {
   return row;
 }
 
-std::vector<SheetRow> Sheet(const FakeSite& site, Variant options = Variant(), int16_t language = 1, int32_t cache = 0) {
-  ScopedRecordingConnector connector;
-  site.Serve(connector.record());
-  Categories categories;
-  return Rows(*categories.GetSpecs("ENG", language, 1001, "s", "p", "msrp", options, 0, cache, "c"));
+std::vector<SheetRow> Sheet(const FakeSite& site, Variant options = Variant(), int16_t language = 1) {
+  ServedSite served(site);
+  return Rows(*served.categories.GetSpecs("ENG", language, 1001, "s", "p", "msrp", options, 0, 0, "c"));
 }
 
 struct Case {
@@ -167,28 +161,21 @@ TEST(SpecLine, UnresolvableValuesFailTheSheetAndCacheNothing) {
       {FakeSite{{{1, 702, "A", kNull, Variant("ELEVENCHARS")}}, {}}, -2147217887},    // location too long
   };
   for (const auto& [site, number] : cases) {
-    ScopedRecordingConnector connector;
-    site.Serve(connector.record());
-    Categories categories;
-    Variant options;
+    ServedSite served(site);
     try {
-      categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", options, 0, 7, "c");
+      served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 7, "c");
       ADD_FAILURE() << "no error";
     } catch (const ComError& error) {
       EXPECT_EQ(error.number(), number);
       EXPECT_NE(error.description().find(" in Categories, Function GetSpecs at line number 0"), std::string::npos);
     }
-    EXPECT_EQ(connector.record().Ops().back(), "ExecuteQuery") << "nothing cached";
+    EXPECT_EQ(served.connector.record().Ops().back(), "ExecuteQuery") << "nothing cached";
   }
 }
 
 TEST(SpecLine, ResultFields) {
-  ScopedRecordingConnector connector;
-  FakeSite site{{{1, 800, "A"}}};
-  site.Serve(connector.record());
-  Categories categories;
-  Variant options;
-  RecordsetRef result = categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", options, 0, 0, "c");
+  ServedSite served(FakeSite{{{1, 800, "A"}}});
+  RecordsetRef result = served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 0, "c");
   std::string shape;
   for (int i = 0; i < result->FieldCount(); ++i) {
     const FieldInfo& f = result->Field(i);

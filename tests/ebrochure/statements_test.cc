@@ -12,11 +12,6 @@ namespace {
 
 using namespace testing;  // NOLINT: the site vocabulary
 
-Variant Ids(std::vector<int32_t> ids) {
-  std::vector<Variant> items(ids.begin(), ids.end());
-  return Variant::Array(std::move(items));
-}
-
 // Schemas 100, 101 at F, 102, 103.
 FakeSite Sample() {
   return FakeSite{{{1, 100, "A"}, {2, 101, "A", Variant::Null(), Variant("F")}, {3, 102, "T"}, {4, 103, "#"}},
@@ -69,14 +64,11 @@ TEST(GetSpecsStatements, TheFourStatementsInOrder) {
       "demo_project..e_brochure.con_schema_id  Where (eq.vehicle_id = 1001) And (eq.option_id = 0)  ORDER BY "
       "demo_project..e_brochure.con_schema_id";
   for (const auto& [category, segmentation, sheet] : variants) {
-    FakeSite site = Sample();
-    ScopedRecordingConnector connector;
-    site.Serve(connector.record());
-    Categories categories;
-    Variant options;
-    categories.GetSpecs(category, 1, 1001, "demo_specs", "demo_project", "msrp", options, segmentation, 0, "conn");
+    ServedSite served(Sample());
+    served.categories.GetSpecs(category, 1, 1001, "demo_specs", "demo_project", "msrp", served.options, segmentation,
+                               0, "conn");
     std::vector<std::string> seen;
-    for (const ConnectorCall& call : connector.record().calls) seen.push_back(call.op + "|" + call.database + "|" + call.connection + "|" + call.text);
+    for (const ConnectorCall& call : served.connector.record().calls) seen.push_back(call.op + "|" + call.database + "|" + call.connection + "|" + call.text);
     EXPECT_EQ(seen, (std::vector<std::string>{
         "ExecuteQuery|demo_project|conn|SELECT application_text FROM application_texts WHERE text_id='unlimited' and language_id=1",
         "ExecuteQuery|demo_project|conn|" + sheet, "ExecuteQuery|demo_specs|conn|" + equipment,
@@ -88,16 +80,12 @@ TEST(GetSpecsStatements, UnlimitedTextOncePerObject) {
   for (const auto& [stored, expected] : std::vector<std::pair<std::optional<Variant>, std::string>>{
            {Variant("illimité"), "illimité"}, {Variant(""), "unlimited"}, {Variant::Null(), "unlimited"},
            {std::nullopt, "unlimited"}}) {
-    FakeSite site = Sample();
-    site.unlimited = stored;
-    ScopedRecordingConnector connector;
-    site.Serve(connector.record());
-    Categories categories;
-    Variant options;
-    categories.GetSpecs("ENG", 5, 1001, "s", "p", "msrp", options, 0, 0, "c");
-    categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", options, 0, 0, "c");
-    EXPECT_EQ(connector.record().calls.size(), 7u) << "the second call reads no text";
-    EXPECT_EQ(categories.UnlimitedText(), expected);
+    ServedSite served(Sample());
+    served.site.unlimited = stored;
+    served.categories.GetSpecs("ENG", 5, 1001, "s", "p", "msrp", served.options, 0, 0, "c");
+    served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 0, "c");
+    EXPECT_EQ(served.connector.record().calls.size(), 7u) << "the second call reads no text";
+    EXPECT_EQ(served.categories.UnlimitedText(), expected);
   }
 }
 
@@ -143,25 +131,17 @@ TEST(GetSpecsStatements, CacheKeysMissAndHit) {
 
 TEST(GetSpecsStatements, FailuresAreLoggedWithoutVote) {
   for (const char* failing : {"GetCachedRecordset", "ExecuteQuery", "CacheRecordset"}) {
-    FakeSite site = Sample();
-    ScopedRecordingConnector connector;
-    site.Serve(connector.record());
-    connector.record().fail_op = failing;
+    ServedSite served(Sample());
+    served.connector.record().fail_op = failing;
     ObjectContext context;
     ScopedObjectContext scope(context);
-    Categories categories;
-    Variant options;
-    ExpectLogged([&] { categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", options, 0, 4, "c"); },
-                 connector.record().fail_number, "Function GetSpecs");
+    ExpectLogged([&] { served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 4, "c"); },
+                 served.connector.record().fail_number, "Function GetSpecs");
     EXPECT_EQ(context.complete_count(), 0) << failing;
   }
   // A sheet without lines has no first row for the where clause.
-  ScopedRecordingConnector connector;
-  FakeSite empty;
-  empty.Serve(connector.record());
-  Categories categories;
-  Variant options;
-  ExpectLogged([&] { categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", options, 0, 0, "c"); }, 3021,
+  ServedSite empty;
+  ExpectLogged([&] { empty.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", empty.options, 0, 0, "c"); }, 3021,
                "Function BuildWhereClause");
 }
 
