@@ -9,12 +9,10 @@
 #include <vector>
 
 #include "common/com_error.h"
-#include "common/object_factory.h"
 #include "features/keyed_collection.h"
 #include "features/vehicle_feature_info.h"
 #include "features/vehicle_features.h"
 #include "features/vehicle_id.h"
-#include "frame/component_classes.h"
 
 namespace trelix {
 
@@ -184,18 +182,6 @@ TEST(KeyedCollectionTest, KeysIgnoreCaseUnicodeAware) {
   EXPECT_EQ(Raised([&] { collection.Add(first, "ABC"); }).number(), 457);
   EXPECT_EQ(collection.Count(), 2);
   EXPECT_EQ(collection.entries()[0].key, "Ärger");  // the key as given
-}
-
-TEST(ComponentClassesTest, OnlyVehicleFeaturesIsCreatable) {
-  RegisterVehicleFeaturesClass();
-  EXPECT_EQ(CreateObject("trelix_eb.VehicleFeatures")->TypeName(), "VehicleFeatures");
-  for (const char* name : {"VehicleId", "VehicleFeatureInfo"}) {
-    const ComponentClass* component_class = FindComponentClass(name);
-    ASSERT_NE(component_class, nullptr);
-    EXPECT_FALSE(component_class->creatable());
-    EXPECT_FALSE(RegisterCreatableClass(std::string("trelix_eb.") + name, [] { return std::make_shared<VehicleId>(); }));
-    EXPECT_EQ(Raised([&] { CreateObject(std::string("trelix_eb.") + name); }).number(), kErrCannotCreateObject);
-  }
 }
 
 }  // namespace

@@ -388,6 +388,7 @@ TEST(VehicleFeaturesPoolTest, ActivationResetsPartOfTheState) {
   auto second = std::dynamic_pointer_cast<VehicleFeatures>(CreateObject("trelix_eb.VehicleFeatures"));
   ASSERT_TRUE(second);
   EXPECT_EQ(second.get(), first_address);  // the released object came back
+  EXPECT_EQ(second->TypeName(), "VehicleFeatures");
   EXPECT_EQ(second->Count(), 0);
   EXPECT_EQ(second->LanguageId(), Variant(int32_t{-1}));
   EXPECT_TRUE(second->IsComparisonType_NeighborBased());

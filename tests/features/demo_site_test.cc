@@ -38,10 +38,14 @@ class DemoSite : public ::testing::TestWithParam<bool> {
     connection_ = demo.connection();
     project_ = demo.project();
     specs_ = demo.specs();
-    features_.SetDatabaseConnectionString(connection_);
-    features_.SetProjectDatabaseName(project_);
-    features_.SetSpecsDatabaseName(specs_);
-    features_.SetLanguageId(1);
+    Connect(features_);
+  }
+
+  void Connect(VehicleFeatures& features) {
+    features.SetDatabaseConnectionString(connection_);
+    features.SetProjectDatabaseName(project_);
+    features.SetSpecsDatabaseName(specs_);
+    features.SetLanguageId(1);
   }
 
   // "id:letters" per vehicle.
@@ -77,14 +81,6 @@ TEST_P(DemoSite, NeighborBasedComfort) {
   EXPECT_EQ(features_.Item("1004")->Item("3")->Category(), "comfort");  // missing: the feature's own category
 }
 
-TEST_P(DemoSite, PrimaryBased) {
-  features_.SetCategory("Comfort");
-  features_.SetVehicleIdList("1001,1004,1007");
-  features_.SetComparisonType_PrimaryBased("1007");
-  features_.DoFeatureComparison();
-  EXPECT_EQ(States(), std::vector<std::string>({"1007:IIIIII", "1001:CCDSCD", "1004:DCDDCD"}));
-}
-
 TEST_P(DemoSite, LanguagesAndIcons) {
   // German icon ids are stored in capitals; the hybrid has English texts only.
   features_.SetCategory("Comfort");
@@ -99,9 +95,7 @@ TEST_P(DemoSite, LanguagesAndIcons) {
   features_.DoFeatureComparison();
   EXPECT_EQ(features_.Item(2)->Item(1)->Icon(), "/img/de/changed.png");  // kept from the German run
   VehicleFeatures fresh;
-  fresh.SetDatabaseConnectionString(connection_);
-  fresh.SetProjectDatabaseName(project_);
-  fresh.SetSpecsDatabaseName(specs_);
+  Connect(fresh);
   fresh.SetLanguageId(8);
   fresh.SetCategory("Comfort");
   fresh.SetVehicleIdList("1001,1002");
