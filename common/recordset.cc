@@ -1,6 +1,7 @@
 #include "common/recordset.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "common/com_error.h"
@@ -33,32 +34,53 @@ void EraseSorted(std::vector<uint32_t>& ids, uint32_t row) {
 // More compiled criteria than this in one recordset means the texts are not
 // repeating; start over rather than grow without bound.
 constexpr size_t kCriteriaCacheLimit = 512;
+// The same for the criteria a thread shares between recordsets.
+constexpr size_t kSharedCriteriaLimit = 8192;
 
 }  // namespace
+
+std::vector<Variant>& SharedCells::Mutable() {
+  if (!cells_) {
+    cells_ = std::make_shared<std::vector<Variant>>();
+  } else if (cells_.use_count() > 1) {
+    auto own = std::make_shared<std::vector<Variant>>(*cells_);
+    given_up_ = std::move(cells_);
+    cells_ = std::move(own);
+  } else {
+    // The last other owner may have let go on another thread: its reads
+    // happen before the writes that follow.
+    std::atomic_thread_fence(std::memory_order_acquire);
+  }
+  return *cells_;
+}
 
 uint32_t RecordsetCore::AddRow(std::vector<Variant>&& values, RowState state) {
   const uint32_t row = row_count();
   const size_t n = std::min(values.size(), width());
-  for (size_t i = 0; i < n; ++i) cells.push_back(std::move(values[i]));
-  for (size_t i = n; i < width(); ++i) cells.emplace_back();
+  std::vector<Variant>& storage = cells.Mutable();
+  for (size_t i = 0; i < n; ++i) storage.push_back(std::move(values[i]));
+  for (size_t i = n; i < width(); ++i) storage.emplace_back();
   states.push_back(state);
+  if (state != RowState::kUnchanged) pending.push_back(row);
   for (size_t f = 0; f < indexes.size(); ++f) {
-    if (!indexes[f]) continue;
+    if (!indexes[f] || !indexes[f]->built) continue;
     if (auto key = IndexKeyOf(Cell(row, f), classes[f])) indexes[f]->buckets[*key].push_back(row);
   }
   sort_dirty = true;
+  DropSpareOrders();
   find_positions.generation = 0;
   return row;
 }
 
 void RecordsetCore::WriteCell(uint32_t row, size_t field, Variant value) {
   if (states[row] == RowState::kUnchanged) {
-    auto first = cells.begin() + static_cast<std::ptrdiff_t>(row * width());
-    originals[row] = std::vector<Variant>(first, first + static_cast<std::ptrdiff_t>(width()));
+    const Variant* first = RowCells(row);
+    originals[row] = std::vector<Variant>(first, first + width());
     states[row] = RowState::kModified;
+    pending.push_back(row);
   }
   Variant& cell = MutableCell(row, field);
-  if (indexes[field]) {
+  if (indexes[field] && indexes[field]->built) {
     auto old_key = IndexKeyOf(cell, classes[field]);
     auto new_key = IndexKeyOf(value, classes[field]);
     if (old_key != new_key) {
@@ -77,12 +99,14 @@ void RecordsetCore::WriteCell(uint32_t row, size_t field, Variant value) {
   for (const SortKey& k : sort_keys) {
     if (static_cast<size_t>(k.field) == field) sort_dirty = true;
   }
+  DropSpareOrders();
 }
 
 void RecordsetCore::ResetRows() {
-  cells.clear();
+  cells.Clear();
   states.clear();
   originals.clear();
+  pending.clear();
   view.clear();
   pos = 0;
   current_deleted = false;
@@ -90,6 +114,7 @@ void RecordsetCore::ResetRows() {
   sorted.clear();
   rank.clear();
   sort_dirty = true;
+  DropSpareOrders();
   view_pos_of_row.clear();
   view_pos_stamp.clear();
   inverse_generation = 0;
@@ -100,12 +125,35 @@ void RecordsetCore::ResetRows() {
     if (index) index = std::make_unique<FieldIndex>();
   }
   criteria_cache.clear();
+  field_signature.clear();
 }
 
 std::shared_ptr<const Criteria> RecordsetCore::Compile(const std::string& text) {
   auto it = criteria_cache.find(text);
   if (it != criteria_cache.end()) return it->second;
-  auto compiled = CompileCriteria(text, fields);
+  // Recordsets of one shape meet the same criteria call after call (every
+  // sheet line's filter, for every vehicle): the thread keeps what it
+  // compiled, by field names and types and text. A compiled criteria is
+  // immutable, so sharing it is safe.
+  if (field_signature.empty()) {
+    for (const FieldInfo& field : fields) {
+      field_signature += std::to_string(static_cast<int32_t>(field.type));
+      field_signature += ':';
+      field_signature += field.name;
+      field_signature += '\x1f';
+    }
+  }
+  thread_local std::unordered_map<std::string, std::shared_ptr<const Criteria>> shared;
+  thread_local std::string key;
+  key.assign(field_signature).append(text);
+  std::shared_ptr<const Criteria> compiled;
+  if (auto found = shared.find(key); found != shared.end()) {
+    compiled = found->second;
+  } else {
+    compiled = CompileCriteria(text, fields);
+    if (shared.size() >= kSharedCriteriaLimit) shared.clear();
+    shared.emplace(key, compiled);
+  }
   if (criteria_cache.size() >= kCriteriaCacheLimit) criteria_cache.clear();
   criteria_cache.emplace(text, compiled);
   return compiled;
@@ -752,10 +800,16 @@ void Recordset::Find(std::string_view criteria, int32_t skip, int32_t direction)
   }
 }
 
+namespace {
+std::atomic<bool> g_indexes_enabled{true};
+}  // namespace
+
+void SetRecordsetIndexesEnabled(bool enabled) { g_indexes_enabled.store(enabled, std::memory_order_relaxed); }
+
 void Recordset::SetOptimize(std::string_view field_name, bool on) {
   Impl& core = *impl_;
   const size_t f = static_cast<size_t>(FieldIndex(field_name));
-  if (!on) {
+  if (!on || !g_indexes_enabled.load(std::memory_order_relaxed)) {
     core.indexes[f].reset();
     return;
   }

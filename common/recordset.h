@@ -190,4 +190,9 @@ class Recordset : public Object {
 
 using RecordsetRef = std::shared_ptr<Recordset>;
 
+// Process-wide switch for the benchmarks' naive reference: while off,
+// SetOptimize(true) builds no index (and Optimize reads false), so equality
+// filters and finds scan as they would without the property. On by default.
+void SetRecordsetIndexesEnabled(bool enabled);
+
 }  // namespace trelix
