@@ -83,32 +83,26 @@ class FeaturesTest : public ::testing::Test {
 };
 
 TEST_F(FeaturesTest, Statements) {
+  const std::string features = "select st.vehicle_id, st.schema_id, st.content, sc.category from standard_text st "
+                               "inner join proj..standard_content sc on ( sc.schema_id = st.schema_id) where "
+                               "st.language_id = ";
+  const std::string by_vehicle = " order by st.vehicle_id, sc.order_id;";
+  const std::string schemas = "select sc.schema_id, sc.order_id, sc.row_id FROM standard_content sc WHERE ";
   struct Case {
     const char* category;
     const char* segment;
     int32_t language;
-    const char* feature_sql;
-    const char* schema_sql;
+    std::string feature_sql;
+    std::string schema_sql;
   };
   const Case cases[] = {
-      {"Comfort", "", 1,
-       "select st.vehicle_id, st.schema_id, st.content, sc.category from standard_text st inner join "
-       "proj..standard_content sc on ( sc.schema_id = st.schema_id) where st.language_id = 1 and st.vehicle_id in "
-       "(101,102) and sc.category = N'Comfort' and sc.segment = N'Default' order by st.vehicle_id, sc.order_id;",
-       "select sc.schema_id, sc.order_id, sc.row_id FROM standard_content sc WHERE sc.category = N'Comfort' and "
-       "sc.segment = N'Default' order by sc.order_id;"},
-      {"", "Sport", 3,
-       "select st.vehicle_id, st.schema_id, st.content, sc.category from standard_text st inner join "
-       "proj..standard_content sc on ( sc.schema_id = st.schema_id) where st.language_id = 3 and st.vehicle_id in "
-       "(101,102) and sc.segment = N'Sport' order by st.vehicle_id, sc.order_id;",
-       "select sc.schema_id, sc.order_id, sc.row_id FROM standard_content sc WHERE sc.segment = N'Sport' order by "
-       "sc.order_id;"},
-      {"", "", -7,
-       "select st.vehicle_id, st.schema_id, st.content, sc.category from standard_text st inner join "
-       "proj..standard_content sc on ( sc.schema_id = st.schema_id) where st.language_id = -7 and st.vehicle_id in "
-       "(101,102) and sc.segment = N'Default' order by st.vehicle_id, sc.order_id;",
-       "select sc.schema_id, sc.order_id, sc.row_id FROM standard_content sc WHERE sc.segment = N'Default' order by "
-       "sc.order_id;"},
+      {"Comfort", "", 1, features + "1 and st.vehicle_id in (101,102) and sc.category = N'Comfort' and sc.segment = "
+                                    "N'Default'" + by_vehicle,
+       schemas + "sc.category = N'Comfort' and sc.segment = N'Default' order by sc.order_id;"},
+      {"", "Sport", 3, features + "3 and st.vehicle_id in (101,102) and sc.segment = N'Sport'" + by_vehicle,
+       schemas + "sc.segment = N'Sport' order by sc.order_id;"},
+      {"", "", -7, features + "-7 and st.vehicle_id in (101,102) and sc.segment = N'Default'" + by_vehicle,
+       schemas + "sc.segment = N'Default' order by sc.order_id;"},
   };
   for (const Case& c : cases) {
     connector_.record().calls.clear();
