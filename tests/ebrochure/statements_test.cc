@@ -68,7 +68,9 @@ TEST(GetSpecsStatements, TheFourStatementsInOrder) {
     served.categories.GetSpecs(category, 1, 1001, "demo_specs", "demo_project", "msrp", served.options, segmentation,
                                0, "conn");
     std::vector<std::string> seen;
-    for (const ConnectorCall& call : served.connector.record().calls) seen.push_back(call.op + "|" + call.database + "|" + call.connection + "|" + call.text);
+    for (const ConnectorCall& call : served.connector.record().calls) {
+      seen.push_back(call.op + "|" + call.database + "|" + call.connection + "|" + call.text);
+    }
     EXPECT_EQ(seen, (std::vector<std::string>{
         "ExecuteQuery|demo_project|conn|SELECT application_text FROM application_texts WHERE text_id='unlimited' and language_id=1",
         "ExecuteQuery|demo_project|conn|" + sheet, "ExecuteQuery|demo_specs|conn|" + equipment,

@@ -109,7 +109,8 @@ TEST(AdvantageDescriptions, FailureIsLoggedAndRaisedWithItsLocationWithoutAVote)
   const ComError error = FailureOf([&] { ka.getAdvantageDescriptions("ENG", 1, "s", "p", 0, 0, "c"); });
   EXPECT_EQ(error.number(), -2147217900);
   EXPECT_EQ(error.source(), "1" + log.component() + "!KeyAdvantages!Function getAdvantageDescriptions!0!-2147217900");
-  EXPECT_EQ(error.description(), "Incorrect syntax in KeyAdvantages, Function getAdvantageDescriptions at line number 0");
+  EXPECT_EQ(error.description(),
+            "Incorrect syntax in KeyAdvantages, Function getAdvantageDescriptions at line number 0");
   EXPECT_EQ(context.complete_count(), 0);
   ASSERT_EQ(log.Lines().size(), 1u);
   EXPECT_THAT(log.Lines()[0], HasSubstr(" reports " + log.component() +
