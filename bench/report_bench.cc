@@ -15,7 +15,8 @@
 // one-category sheet, for the slopes against sheet lines and unrelated rows.
 // Benchmark names: Report/OPERATION/MODE/ENGINE/LABEL. Counters (medians
 // over the iterations): op_us, floor_us, ratio (op_us / floor_us), rows,
-// statements, lines, vehicles, wall_clock (1: wall time, 0: thread CPU time).
+// statements, lines, vehicles, wall_clock (1: wall time, 0: thread CPU time),
+// connector_share (the part of the call spent in the connector's statements).
 
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
@@ -23,6 +24,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -359,6 +361,29 @@ void SetCommonCounters(benchmark::State& state, const Site& site, int64_t rows, 
   state.counters["wall_clock"] = wall ? 1 : 0;
 }
 
+// The share of a call's wall time spent inside the connector's statement
+// calls (translation, engine, result recordset), from the trace of a few
+// extra calls: the rest is the operation's own work.
+double ConnectorShare(const Call& call) {
+  std::atomic<int64_t> traced_ns{0};
+  base::SetTraceSink([&](const base::TraceEvent& e) {
+    if (e.op == "ExecuteQuery" || e.op == "ExecuteShape") traced_ns += static_cast<int64_t>(e.ms * 1e6);
+  });
+  double total = 0;
+  try {
+    for (int i = 0; i < 5; ++i) {
+      const double t0 = Seconds(true);
+      call.run(0);
+      total += Seconds(true) - t0;
+    }
+  } catch (...) {
+    base::SetTraceSink(nullptr);
+    throw;
+  }
+  base::SetTraceSink(nullptr);
+  return total > 0 ? static_cast<double>(traced_ns.load()) * 1e-9 / total : 0;
+}
+
 // Uncached: the call and its floor in turn, so that whatever else the
 // machine does weighs on both alike.
 void RunUncached(benchmark::State& state, const Site& site, const Call& call) {
@@ -389,6 +414,7 @@ void RunUncached(benchmark::State& state, const Site& site, const Call& call) {
       state.SetIterationTime(call_s);
     }
     SetCommonCounters(state, site, rows, call_times, wall);
+    state.counters["connector_share"] = ConnectorShare(call);
     const double floor_median = Median(floor_times);
     state.counters["floor_us"] = floor_median * 1e6;
     state.counters["floor_rows"] = static_cast<double>(floor_rows);

@@ -50,7 +50,8 @@ def load(out):
         # op_us: the median; real_time is the mean.
         entry = {"us": b.get("op_us", b.get("real_time")),
                  "error": b.get("error_message") if b.get("error_occurred") else None}
-        for counter in ("floor_us", "ratio", "rows", "lines", "vehicles", "statements", "floor_rows", "wall_clock"):
+        for counter in ("floor_us", "ratio", "rows", "lines", "vehicles", "statements", "floor_rows", "wall_clock",
+                        "connector_share"):
             if counter in b:
                 entry[counter] = b[counter]
         runs[key] = entry
@@ -74,6 +75,14 @@ def summarise(context, runs, http):
                 if u and not u["error"]:
                     row.update(uncached_us=r3(u["us"]), floor_us=r3(u.get("floor_us")), ratio=r3(u.get("ratio")),
                                rows=u.get("rows"), statements=u.get("statements"))
+                    # Where the time goes: the connector's statement calls
+                    # (engine, translation, result recordset) and the rest.
+                    if u.get("connector_share") is not None and u["us"]:
+                        connector = u["connector_share"] * u["us"]
+                        row["connector_us"] = r3(connector)
+                        row["own_work_us"] = r3(u["us"] - connector)
+                        if u.get("floor_us"):
+                            row["connector_over_floor"] = r3(connector / u["floor_us"])
                 elif u:
                     row["error"] = u["error"]
                 c = runs.get((op, "cached", engine, scale))
