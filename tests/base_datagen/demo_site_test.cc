@@ -8,7 +8,6 @@
 #include <string>
 
 #include "site_db.h"
-#include "support/demo_databases.h"
 
 namespace trelix::datagen {
 namespace {

@@ -107,8 +107,8 @@ TEST(ScaledSite, RefusesImpossibleSizes) {
 }
 
 TEST(ScaledSite, OnPostgres) {
-  const std::string url = testing::TestPostgresUrl();
-  if (url.empty()) GTEST_SKIP() << "TRELIX_TEST_PG not set";
+  TRELIX_NEED_SERVER_OR_SKIP(true);
+  const std::string url = trelix::testing::TestEnv("TRELIX_TEST_PG");
   ScaleOptions options = SmallSite();
   options.project_name = testing::UniqueName("dg_bench_project");
   options.specs_name = testing::UniqueName("dg_bench_specs");

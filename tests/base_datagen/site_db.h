@@ -7,13 +7,13 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/datagen/schema.h"
+#include "support/demo_databases.h"
 
 namespace trelix::datagen::testing {
 
@@ -122,18 +122,6 @@ class TempDir {
   static inline int counter_ = 0;
   std::filesystem::path path_;
 };
-
-// The PostgreSQL URL of the test server, or "" when the test should skip.
-// With TRELIX_REQUIRE_SERVICES=1 a missing server is a failure, not a skip.
-inline std::string TestPostgresUrl() {
-  const char* url = std::getenv("TRELIX_TEST_PG");
-  if (url != nullptr && *url != '\0') return url;
-  const char* require = std::getenv("TRELIX_REQUIRE_SERVICES");
-  if (require != nullptr && std::string(require) == "1") {
-    ADD_FAILURE() << "TRELIX_TEST_PG is not set but TRELIX_REQUIRE_SERVICES=1";
-  }
-  return "";
-}
 
 // Schema names no other test process uses at the same time.
 inline std::string UniqueName(const std::string& base) { return base + "_" + std::to_string(::getpid()); }

@@ -127,8 +127,8 @@ TEST(SiteWriterCommit, ReplacesASiteOnlyWhenComplete) {
 // On PostgreSQL rows are sent with COPY when Commit runs, so a duplicate key
 // surfaces there; the transaction then leaves the old schemas in place.
 TEST(SiteWriterCommit, PostgresKeepsTheOldSiteOnFailure) {
-  const std::string url = testing::TestPostgresUrl();
-  if (url.empty()) GTEST_SKIP() << "TRELIX_TEST_PG not set";
+  TRELIX_NEED_SERVER_OR_SKIP(true);
+  const std::string url = trelix::testing::TestEnv("TRELIX_TEST_PG");
   const std::string project = testing::UniqueName("dg_atomic_project");
   const std::string specs = testing::UniqueName("dg_atomic_specs");
   ASSERT_TRUE(CreateDemoSite(url, project, specs).ok());
