@@ -104,6 +104,9 @@ struct RecordsetCore {
   uint32_t row_count() const { return static_cast<uint32_t>(states.size()); }
   bool IsLive(uint32_t row) const { return IsLiveState(states[row]); }
   const Variant& Cell(uint32_t row, size_t field) const { return cells[row * width() + field]; }
+  // The first cell of a row; valid for a recordset without fields too, whose
+  // rows hold no cells (indexing `cells` there would read past its end).
+  const Variant* RowCells(uint32_t row) const { return cells.data() + row * width(); }
   Variant& MutableCell(uint32_t row, size_t field) { return cells[row * width() + field]; }
   bool HasCurrent() const { return !current_deleted && pos >= 0 && pos < static_cast<int64_t>(view.size()); }
   uint32_t CurrentRow() const { return view[static_cast<size_t>(pos)]; }

@@ -298,7 +298,7 @@ void WriteRow(std::string& out, const RecordsetCore& core, const std::vector<std
 void WriteChildren(std::string& out, const RecordsetCore& child, std::string_view element, int depth) {
   if (depth > kMaxChapterDepth + 4) RaiseAdo(kErrArguments, "ADODB.Recordset", "Chapters are nested too deeply to save.");
   const std::vector<std::string> names = ColumnNames(child.fields);
-  for (uint32_t r : child.view) WriteRow(out, child, names, &child.cells[r * child.width()], element, depth);
+  for (uint32_t r : child.view) WriteRow(out, child, names, child.RowCells(r), element, depth);
 }
 
 void WriteRow(std::string& out, const RecordsetCore& core, const std::vector<std::string>& names, const Variant* values,
@@ -354,7 +354,7 @@ std::string WriteXml(const RecordsetCore& core) {
   const std::vector<std::string> names = ColumnNames(core.fields);
   std::vector<uint32_t> inserted;
   for (uint32_t r : core.view) {
-    const Variant* values = &core.cells[r * core.width()];
+    const Variant* values = core.RowCells(r);
     switch (core.states[r]) {
       case RowState::kNew:
         inserted.push_back(r);
@@ -392,7 +392,7 @@ std::string WriteXml(const RecordsetCore& core) {
   }
   if (!inserted.empty()) {
     out += "\t<rs:insert>\n";
-    for (uint32_t r : inserted) WriteRow(out, core, names, &core.cells[r * core.width()], "z:row", 2);
+    for (uint32_t r : inserted) WriteRow(out, core, names, core.RowCells(r), "z:row", 2);
     out += "\t</rs:insert>\n";
   }
   bool any_deleted = false;
@@ -401,7 +401,7 @@ std::string WriteXml(const RecordsetCore& core) {
     if (!any_deleted) out += "\t<rs:delete>\n";
     any_deleted = true;
     auto it = core.originals.find(r);
-    const Variant* values = it != core.originals.end() ? it->second.data() : &core.cells[r * core.width()];
+    const Variant* values = it != core.originals.end() ? it->second.data() : core.RowCells(r);
     WriteRow(out, core, names, values, "z:row", 2);
   }
   if (any_deleted) out += "\t</rs:delete>\n";

@@ -278,6 +278,20 @@ TEST(XmlSamples, ForeignShapesAndTypes) {
   EXPECT_EQ(rs->Value("kids").As<Recordset>()->RecordCount(), 0);
 }
 
+// A schema that lost its columns still carries rows; saving rows that have
+// no cells must not index past the (empty) cell store.
+TEST(XmlSamples, RowsWithoutColumnsRoundTrip) {
+  const char* xml =
+      "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:rs='urn:schemas-microsoft-com:rowset'"
+      " xmlns:z='#RowsetSchema'><s:Schema id='RowsetSchema'><s:ElementType name='row' content='eltOnly'/>"
+      "</s:Schema><rs:data><z:row c1='Seattle'/><z:row/></rs:data></xml>";
+  auto rs = Recordset::LoadXml(xml);
+  EXPECT_EQ(rs->RecordCount(), 2);
+  auto again = Recordset::LoadXml(rs->SaveXml());
+  EXPECT_EQ(again->RecordCount(), 2);
+  EXPECT_EQ(again->SaveXml(), rs->SaveXml());
+}
+
 TEST(XmlHierarchy, ChaptersRoundTripAndNest) {
   auto child_of = [](int parent, int count) {
     auto child = std::make_shared<Recordset>();
