@@ -30,6 +30,22 @@ Result<std::string> PercentDecode(std::string_view text) {
   return out;
 }
 
+constexpr std::string_view kStatementTimeout = "statement_timeout";
+constexpr long kMaxStatementTimeoutMs = 24L * 3600 * 1000;
+
+Result<int> ParseTimeout(std::string_view value) {
+  long ms = -1;
+  auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), ms);
+  if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || ms < 0 ||
+      ms > kMaxStatementTimeoutMs) {
+    return Status::InvalidArgument("Invalid connection string: statement_timeout must be a number of milliseconds"
+                                   " from 0 to 86400000, not '" + std::string(value) + "'");
+  }
+  return static_cast<int>(ms);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 }  // namespace
 
 Result<ConnectionString> ParseConnectionString(std::string_view text) {
@@ -117,6 +133,51 @@ std::string PostgresConninfo(const ConnectionString& connection) {
   // libpq reads "postgresql://..." URIs itself; key=value text goes as it is.
   if (connection.rest.rfind("//", 0) == 0) return "postgresql:" + connection.rest;
   return connection.rest;
+}
+
+Result<ConnectorOptions> TakeConnectorOptions(std::string& rest) {
+  ConnectorOptions options;
+  if (size_t question = rest.find('?'); question != std::string::npos) {
+    // Query parameters: keep every other one, in order.
+    std::string kept;
+    std::string_view query = std::string_view(rest).substr(question + 1);
+    while (true) {
+      const size_t amp = query.find('&');
+      const std::string_view parameter = query.substr(0, amp);
+      const size_t equals = parameter.find('=');
+      if (parameter.substr(0, equals) == kStatementTimeout) {
+        auto ms = ParseTimeout(equals == std::string_view::npos ? std::string_view() : parameter.substr(equals + 1));
+        if (!ms.ok()) return ms.status();
+        options.statement_timeout_ms = ms.value();
+      } else if (!parameter.empty()) {
+        if (!kept.empty()) kept.push_back('&');
+        kept.append(parameter);
+      }
+      if (amp == std::string_view::npos) break;
+      query.remove_prefix(amp + 1);
+    }
+    rest.resize(question);
+    if (!kept.empty()) rest += "?" + kept;
+    return options;
+  }
+  // key=value text: the pair may stand anywhere, blanks allowed around "=".
+  for (size_t at = rest.find(kStatementTimeout); at != std::string::npos;
+       at = rest.find(kStatementTimeout, at + 1)) {
+    if (at > 0 && !IsBlank(rest[at - 1])) continue;
+    size_t i = at + kStatementTimeout.size();
+    while (i < rest.size() && IsBlank(rest[i])) ++i;
+    if (i >= rest.size() || rest[i] != '=') continue;
+    ++i;
+    while (i < rest.size() && IsBlank(rest[i])) ++i;
+    size_t end = i;
+    while (end < rest.size() && !IsBlank(rest[end])) ++end;
+    auto ms = ParseTimeout(std::string_view(rest).substr(i, end - i));
+    if (!ms.ok()) return ms.status();
+    options.statement_timeout_ms = ms.value();
+    rest.erase(at, end - at);
+    break;
+  }
+  return options;
 }
 
 }  // namespace trelix::base

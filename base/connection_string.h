@@ -41,4 +41,20 @@ Result<SqlServerAddress> ParseSqlServerAddress(std::string_view rest);
 // (scheme restored) or the key=value text as written.
 std::string PostgresConninfo(const ConnectionString& connection);
 
+// Options of the connector itself, carried in the connection string and
+// taken out before the engine's client library sees it:
+//   statement_timeout=MS  a statement (waiting for locks included) that runs
+//                         longer than MS milliseconds is cancelled and fails
+//                         with a timeout error; absent or 0: no limit.
+// Written as a query parameter ("sqlite:DIR?statement_timeout=500",
+// "postgresql://host/db?statement_timeout=500") or, in a key=value
+// PostgreSQL string, as one more pair ("host=h statement_timeout=500").
+struct ConnectorOptions {
+  int statement_timeout_ms = 0;
+};
+
+// Removes the connector options from `rest` (the text after the scheme) and
+// returns them. InvalidArgument for a malformed value.
+Result<ConnectorOptions> TakeConnectorOptions(std::string& rest);
+
 }  // namespace trelix::base

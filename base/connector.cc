@@ -111,8 +111,11 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
     result = (*lease)->Execute(statement.text, statement.databases);
   }
   if (!result.ok()) {
-    const bool connection_failure = result.status().code() == Status::Code::kUnavailable;
-    Raise(connection_failure ? kErrConnection : kErrCommand, engine, result.status());
+    const Status::Code code = result.status().code();
+    Raise(code == Status::Code::kUnavailable ? kErrConnection
+          : code == Status::Code::kTimeout   ? kErrTimeout
+                                             : kErrCommand,
+          engine, result.status());
   }
   return result.value();
 }

@@ -16,6 +16,9 @@
 //   kErrCommand (-2147217900, DB_E_ERRORSINCOMMAND): the statement or SHAPE
 //     command fails: syntax, unknown names, a statement the dialect layer
 //     cannot translate, values that do not fit their column types.
+//   kErrTimeout (-2147217871, DB_E_ABORTLIMITREACHED): the statement ran
+//     past the statement timeout of the connection string, or the database
+//     stayed locked by another connection for as long as it waits.
 // Descriptions carry the engine's own message; the source names the engine
 // ("SQLite", "PostgreSQL", "SQL Server") or "trelix_base.Connector" for
 // failures found before the engine is reached.
@@ -33,6 +36,7 @@ namespace trelix::base {
 
 inline constexpr int32_t kErrConnection = -2147467259;  // 0x80004005
 inline constexpr int32_t kErrCommand = -2147217900;     // 0x80040E14
+inline constexpr int32_t kErrTimeout = -2147217871;     // 0x80040E31
 inline constexpr const char* kConnectorSource = "trelix_base.Connector";
 
 class Connector : public ConnectorInterface {

@@ -77,7 +77,8 @@ FieldInfo FieldOfResultType(Oid type, int modifier) {
 
 class PostgresSession : public Session {
  public:
-  PostgresSession(PGconn* conn, std::string schema) : conn_(conn), schema_(std::move(schema)) {}
+  PostgresSession(PGconn* conn, std::string schema, int statement_timeout_ms)
+      : conn_(conn), schema_(std::move(schema)), statement_timeout_ms_(statement_timeout_ms) {}
   ~PostgresSession() override { PQfinish(conn_); }
 
   bool Healthy() const override { return healthy_ && PQstatus(conn_) == CONNECTION_OK; }
@@ -151,7 +152,11 @@ class PostgresSession : public Session {
     if (!quoted) return Status::InvalidArgument(TrimMessage(PQerrorMessage(conn_)));
     const std::string setup = std::string("SET search_path TO ") + quoted +
                               "; SET default_transaction_read_only = on; SET DateStyle = 'ISO, YMD';"
-                              " SET lc_monetary = 'C'; SET IntervalStyle = 'postgres'";
+                              " SET lc_monetary = 'C'; SET IntervalStyle = 'postgres'" +
+                              // Without one the server's own setting (or libpq's options=) holds.
+                              (statement_timeout_ms_ > 0
+                                   ? "; SET statement_timeout = " + std::to_string(statement_timeout_ms_)
+                                   : std::string());
     PQfreemem(quoted);
     PGresult* set = PQexec(conn_, setup.c_str());
     ResultGuard set_guard{set};
@@ -176,6 +181,11 @@ class PostgresSession : public Session {
       return Status::Unavailable(TrimMessage(PQerrorMessage(conn_)));
     }
     const char* primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    if (statement_timeout_ms_ > 0 && state && std::string_view(state) == kQueryCanceled) {
+      return Status::Timeout("The statement ran longer than the statement timeout of " +
+                             std::to_string(statement_timeout_ms_) + " ms and was cancelled");
+    }
     return Status::InvalidArgument(primary ? primary : TrimMessage(PQerrorMessage(conn_)));
   }
 
@@ -296,8 +306,13 @@ class PostgresSession : public Session {
     return SqlServerTypeOfPostgresType(base);
   }
 
+  // SQLSTATE of a statement the server cancelled (the timeout, or an
+  // administrator's pg_cancel_backend).
+  static constexpr std::string_view kQueryCanceled = "57014";
+
   PGconn* conn_;
   std::string schema_;
+  int statement_timeout_ms_;  // 0: none
   bool healthy_ = true;
   std::unordered_map<Oid, TableColumns> tables_;
   std::unordered_map<std::string, bool> has_catalogue_;  // by schema
@@ -313,6 +328,8 @@ class PostgresDriver : public Driver {
     auto parsed = ParseConnectionString(connection);
     if (!parsed.ok()) return parsed.status();
     if (Status valid = ValidateDatabaseName(database); !valid.ok()) return valid;
+    auto options = TakeConnectorOptions(parsed->rest);
+    if (!options.ok()) return options.status();
     const std::string conninfo = PostgresConninfo(parsed.value());
     // Defaults first: values in the caller's string override them. A server
     // that does not answer fails after connect_timeout, not after minutes.
@@ -325,7 +342,7 @@ class PostgresDriver : public Driver {
       PQfinish(conn);
       return Status::Unavailable(message);
     }
-    auto session = std::make_unique<PostgresSession>(conn, Lower(database));
+    auto session = std::make_unique<PostgresSession>(conn, Lower(database), options->statement_timeout_ms);
     if (Status setup = session->Setup(); !setup.ok()) return setup;
     return std::unique_ptr<Session>(std::move(session));
   }

@@ -6,6 +6,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <list>
@@ -197,6 +198,10 @@ bool IsBlankTail(const char* tail) {
   return true;
 }
 
+// How long a statement waits for another connection's lock: the statement
+// timeout when there is one, since waiting is part of the statement's time.
+int BusyTimeoutMs(int statement_timeout_ms) { return statement_timeout_ms > 0 ? statement_timeout_ms : 5000; }
+
 // --- Session ----------------------------------------------------------------------
 
 // Statements from callers may read, nothing else: attaching other files,
@@ -210,9 +215,10 @@ int Authorize(void* guard, int action, const char*, const char*, const char*, co
 
 class SqliteSession : public Session {
  public:
-  SqliteSession(sqlite3* db, std::string dir, std::string database, const std::string& file)
-      : db_(db), dir_(std::move(dir)), database_(std::move(database)) {
+  SqliteSession(sqlite3* db, std::string dir, std::string database, const std::string& file, int statement_timeout_ms)
+      : db_(db), dir_(std::move(dir)), database_(std::move(database)), statement_timeout_ms_(statement_timeout_ms) {
     sqlite3_set_authorizer(db_, Authorize, &guarded_);
+    if (statement_timeout_ms_ > 0) sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, this);
     if (auto id = IdOf(file)) files_.emplace_back(file, *id);
   }
 
@@ -249,6 +255,13 @@ class SqliteSession : public Session {
         return Status::Unavailable("The database file " + path + " was replaced");
       }
     }
+    // The clock runs for this statement only; look-ups between statements
+    // (declared column types) are never interrupted.
+    struct Deadline {
+      std::chrono::steady_clock::time_point& at;
+      ~Deadline() { at = std::chrono::steady_clock::time_point::max(); }
+    } deadline{deadline_};
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(statement_timeout_ms_);
     for (const std::string& name : databases) {
       if (Status status = Attach(name); !status.ok()) return status;
     }
@@ -311,8 +324,25 @@ class SqliteSession : public Session {
   // Leaves room below SQLite's default limit of 10 attached databases.
   static constexpr size_t kMaxAttached = 8;
 
+  // The progress handler: a non-zero answer interrupts the statement.
+  static constexpr int kProgressSteps = 1000;  // virtual machine steps between checks
+  static int PastDeadline(void* self) {
+    return std::chrono::steady_clock::now() > static_cast<SqliteSession*>(self)->deadline_ ? 1 : 0;
+  }
+
   Status EngineError(int rc) {
     const int primary = rc & 0xFF;
+    if (primary == SQLITE_INTERRUPT && statement_timeout_ms_ > 0) {
+      return Status::Timeout("The statement ran longer than the statement timeout of " +
+                             std::to_string(statement_timeout_ms_) + " ms and was cancelled");
+    }
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+      // Another connection holds a lock that keeps readers out (a writer
+      // committing): waited for as long as the busy timeout allows.
+      return Status::Timeout(std::string("The database file stayed locked by another connection for ") +
+                             std::to_string(BusyTimeoutMs(statement_timeout_ms_)) + " ms (" + sqlite3_errmsg(db_) +
+                             ")");
+    }
     if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR ||
         primary == SQLITE_CANTOPEN) {
       healthy_ = false;  // a replaced or damaged file: reopen on next use
@@ -409,6 +439,8 @@ class SqliteSession : public Session {
   sqlite3* db_;
   std::string dir_;
   std::string database_;
+  int statement_timeout_ms_;  // 0: none
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();  // of the running statement
   bool healthy_ = true;
   bool guarded_ = true;  // callers' statements are being prepared
   std::vector<std::string> attached_;  // lower case
@@ -425,7 +457,10 @@ class SqliteDriver : public Driver {
   Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) override {
     auto parsed = ParseConnectionString(connection);
     if (!parsed.ok()) return parsed.status();
-    const std::string& dir = parsed->rest;
+    std::string& dir = parsed->rest;
+    auto options = TakeConnectorOptions(dir);
+    if (!options.ok()) return options.status();
+    const int timeout_ms = options->statement_timeout_ms;
     if (dir.empty()) return Status::InvalidArgument("Invalid connection string: sqlite: needs a folder");
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
@@ -450,7 +485,7 @@ class SqliteDriver : public Driver {
     // column silently becomes a text constant.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, BusyTimeoutMs(timeout_ms));
     rc = InstallSqliteCollations(db);
     // Reading the schema now turns a file that is not a database into an
     // error here rather than at the first statement.
@@ -460,7 +495,7 @@ class SqliteDriver : public Driver {
       sqlite3_close_v2(db);
       return Status::IOError("Cannot open database \"" + std::string(database) + "\": " + message);
     }
-    return std::unique_ptr<Session>(std::make_unique<SqliteSession>(db, dir, std::string(database), file.value()));
+    return std::unique_ptr<Session>(std::make_unique<SqliteSession>(db, dir, std::string(database), file.value(), timeout_ms));
   }
 };
 

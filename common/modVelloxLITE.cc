@@ -9,6 +9,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <new>
@@ -198,17 +199,37 @@ void InitErrorLog(const std::string& component_name) {
   state.initialized = true;
 }
 
-// One write() of the whole line on a descriptor opened with O_APPEND: every
+// One write() of the whole text: on a descriptor opened with O_APPEND every
 // line lands whole at the end of the file, however many threads and
-// processes append at once.
-void AppendToFile(const std::string& path, std::string_view line) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return;
+// processes append at once. False when the text was not written in full.
+bool WriteWhole(int fd, std::string_view text) {
   ssize_t written;
   do {
-    written = ::write(fd, line.data(), line.size());
+    written = ::write(fd, text.data(), text.size());
   } while (written < 0 && errno == EINTR);
-  ::close(fd);
+  return written == static_cast<ssize_t>(text.size());
+}
+
+// Appends the line to the log file. A log that cannot be written (a
+// read-only or missing folder, a full disk) must not lose the report: the
+// line goes to stderr instead, after a one-time note naming the file and
+// the reason, so the host's own log keeps it.
+void AppendToLog(const std::string& path, std::string_view line) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  int error = errno;
+  if (fd >= 0) {
+    const bool written = WriteWhole(fd, line);
+    error = errno;
+    ::close(fd);
+    if (written) return;
+  }
+  static std::once_flag noted;
+  std::call_once(noted, [&] {
+    const std::string note = "trelix_eb: cannot write the error log " + path + " (" + std::strerror(error) +
+                             "); its lines follow on stderr\n";
+    WriteWhole(STDERR_FILENO, note);
+  });
+  WriteWhole(STDERR_FILENO, line);
 }
 
 }  // namespace
@@ -298,7 +319,7 @@ void HandleProcedureError(const std::string& module_name, const std::string& pro
     log_line += line_text;
     log_line += remote_note;
     log_line += "\r\n";
-    AppendToFile(LogPathOf(component_path), log_line);
+    AppendToLog(LogPathOf(component_path), log_line);
   } catch (...) {
   }
 

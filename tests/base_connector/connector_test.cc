@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -362,6 +363,34 @@ TEST_P(ConnectorTest, ReplacedDatabaseFileIsReopened) {
   std::filesystem::rename(dir + "/new.sqlite", file);
   EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 6);
   EXPECT_EQ(pool_->stats().open, 1u);
+}
+
+TEST_P(ConnectorTest, StatementTimeoutCancelsLongStatements) {
+  if (GetParam().redis) GTEST_SKIP() << "no cache involved";
+  const std::string connection =
+      conn() + (conn().find('?') == std::string::npos ? "?" : "&") + "statement_timeout=100";
+  auto session = pool_->DriverFor(connection).value()->Open(connection, site_->specs());
+  ASSERT_TRUE(session.ok()) << session.status().message();
+  const char* endless = GetParam().engine == Engine::kPostgres
+                            ? "SELECT pg_sleep(30)"
+                            : "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
+  const auto started = std::chrono::steady_clock::now();
+  auto result = session.value()->Execute(endless, {});
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.status().code(), Status::Code::kTimeout);
+  EXPECT_NE(result.status().message().find("statement timeout of 100 ms"), std::string::npos)
+      << result.status().message();
+  // The session was not harmed: the next statement has its own time.
+  EXPECT_TRUE(session.value()->Healthy());
+  auto next = session.value()->Execute("SELECT id FROM items", {});
+  ASSERT_TRUE(next.ok()) << next.status().message();
+  EXPECT_EQ(next.value()->RecordCount(), 5);
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { connector_->ExecuteQuery("SELECT 1", site_->specs(), conn() + "?statement_timeout=soon"); },
+                    &description),
+            kErrConnection);
+  EXPECT_NE(description.find("statement_timeout"), std::string::npos) << description;
 }
 
 TEST_P(ConnectorTest, ConcurrentCallersShareThePoolAndTheCache) {

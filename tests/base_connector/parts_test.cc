@@ -162,6 +162,32 @@ TEST(ConnectionStrings, ParseOrFailClearly) {
     EXPECT_FALSE(ValidateDatabaseName(bad).ok()) << bad;
   }
 
+  // The connector's own option leaves the text the engine's client reads.
+  struct Option {
+    const char* rest;
+    const char* left;
+    int timeout_ms;
+  };
+  for (const Option& o : {Option{"/data/site?statement_timeout=500", "/data/site", 500},
+                          Option{"//u@h/db?sslmode=disable&statement_timeout=0&x=1", "//u@h/db?sslmode=disable&x=1", 0},
+                          Option{"//u@h/db?statement_timeout=25", "//u@h/db", 25},
+                          Option{"host=h statement_timeout = 70 dbname=d", "host=h  dbname=d", 70},
+                          Option{"host=h dbname=d", "host=h dbname=d", 0},
+                          Option{"host=h my_statement_timeout=9", "host=h my_statement_timeout=9", 0}}) {
+    std::string rest = o.rest;
+    auto options = TakeConnectorOptions(rest);
+    ASSERT_TRUE(options.ok()) << o.rest;
+    EXPECT_EQ(rest, o.left);
+    EXPECT_EQ(options->statement_timeout_ms, o.timeout_ms) << o.rest;
+  }
+  for (const char* bad : {"/d?statement_timeout=", "/d?statement_timeout=-1", "/d?statement_timeout=1s",
+                          "host=h statement_timeout=99999999999"}) {
+    std::string rest = bad;
+    auto options = TakeConnectorOptions(rest);
+    ASSERT_FALSE(options.ok()) << bad;
+    EXPECT_NE(options.status().message().find("statement_timeout"), std::string::npos);
+  }
+
   auto redis = ParseRedisUrl("redis://:secret@10.0.0.5:6380/3");
   ASSERT_TRUE(redis.ok());
   EXPECT_EQ(redis->host, "10.0.0.5");

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -202,6 +203,7 @@ TEST_F(ErrorLogTest, UnwritableLogStillRaises) {
   // No folder at all, and a folder where the log file should be.
   const std::string missing = folder_ + "/no/such/folder/trelix_eb.so";
   fs::create_directory(LogPath());
+  ::testing::internal::CaptureStderr();
   for (const std::string& path : {missing, component_}) {
     SetComponentPathOverride(path);
     const ComError raised = Report("KeyAdvantages", "Function Compare", ComError(6, "trelix_eb", "Overflow"));
@@ -209,6 +211,11 @@ TEST_F(ErrorLogTest, UnwritableLogStillRaises) {
     EXPECT_EQ(raised.source(), "1" + path + "!KeyAdvantages!Function Compare!0!6");
     EXPECT_EQ(raised.description(), "Overflow in KeyAdvantages, Function Compare at line number 0");
   }
+  // The lines are not lost: they go to stderr, whole.
+  const std::string diverted = ::testing::internal::GetCapturedStderr();
+  const std::regex line(R"([^\t\n]+\t reports [^\n]+ program error #6 \(Overflow\) occurred in module KeyAdvantages, Function Compare, line 0\.\r\n)");
+  EXPECT_EQ(std::distance(std::sregex_iterator(diverted.begin(), diverted.end(), line), std::sregex_iterator()), 2)
+      << diverted;
   EXPECT_TRUE(fs::is_directory(LogPath()));
 }
 
