@@ -95,9 +95,11 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
   char digits[1 + kMaxInput + kNumberBufferChars];
   char* first = digits + 1;
   size_t integer_length = integer.size();
-  std::memcpy(first, integer.data(), integer.size());
+  // An absent part is an empty view whose data() may be null, which memcpy
+  // must not be given even for zero bytes.
+  if (integer_length != 0) std::memcpy(first, integer.data(), integer_length);
   const size_t kept = fraction.size() < format.num_digits ? fraction.size() : format.num_digits;
-  std::memcpy(first + integer_length, fraction.data(), kept);
+  if (kept != 0) std::memcpy(first + integer_length, fraction.data(), kept);
   std::memset(first + integer_length + kept, '0', format.num_digits - kept);
   size_t length = integer_length + format.num_digits;
   if (fraction.size() > format.num_digits && fraction[format.num_digits] >= '5') {
