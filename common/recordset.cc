@@ -136,11 +136,12 @@ std::shared_ptr<const Criteria> RecordsetCore::Compile(const std::string& text) 
   // compiled, by field names and types and text. A compiled criteria is
   // immutable, so sharing it is safe.
   if (field_signature.empty()) {
+    // Counted and length-prefixed, so that no names and text run together
+    // into another recordset's key.
+    field_signature = std::to_string(fields.size()) + '|';
     for (const FieldInfo& field : fields) {
-      field_signature += std::to_string(static_cast<int32_t>(field.type));
-      field_signature += ':';
-      field_signature += field.name;
-      field_signature += '\x1f';
+      field_signature += std::to_string(static_cast<int32_t>(field.type)) + ':' + std::to_string(field.name.size()) +
+                         ':' + field.name;
     }
   }
   thread_local std::unordered_map<std::string, std::shared_ptr<const Criteria>> shared;
@@ -241,7 +242,13 @@ void RecordsetCore::BuildIndex(size_t field) {
     if (!IsLive(r)) continue;
     if (auto key = IndexKeyOf(Cell(r, field), classes[field])) index->buckets[*key].push_back(r);
   }
+  index->built = true;
   indexes[field] = std::move(index);
+}
+
+FieldIndex& RecordsetCore::BuiltIndex(size_t field) {
+  if (!indexes[field]->built) BuildIndex(field);
+  return *indexes[field];
 }
 
 void RecordsetCore::RebuildView() {
@@ -266,7 +273,7 @@ void RecordsetCore::RebuildView() {
       const std::vector<uint32_t>* best = nullptr;
       for (const Term& term : group) {
         if (!term.index_key || !indexes[static_cast<size_t>(term.field)]) continue;
-        const auto& map = indexes[static_cast<size_t>(term.field)]->buckets;
+        const auto& map = BuiltIndex(static_cast<size_t>(term.field)).buckets;
         auto it = map.find(*term.index_key);
         const std::vector<uint32_t>* rows = it == map.end() ? &kNoRows : &it->second;
         if (!best || rows->size() < best->size()) best = rows;
@@ -393,7 +400,16 @@ const FieldInfo& Recordset::Field(int index) const {
   return impl_->fields[static_cast<size_t>(index)];
 }
 
-int Recordset::FindField(std::string_view name) const { return LookupField(impl_->fields, name); }
+int Recordset::FindField(std::string_view name) const {
+  const Impl& core = *impl_;
+  for (const auto& [seen, index] : core.field_names_seen) {
+    if (seen == name) return index;
+  }
+  const int index = LookupField(core.fields, name);
+  constexpr size_t kNamesKept = 32;
+  if (index >= 0 && core.field_names_seen.size() < kNamesKept) core.field_names_seen.emplace_back(name, index);
+  return index;
+}
 
 int Recordset::FieldIndex(std::string_view name) const {
   int index = FindField(name);
@@ -426,6 +442,7 @@ void Recordset::Close() {
   Impl& core = *impl_;
   RequireOpen(core);
   core.fields.clear();
+  core.field_names_seen.clear();
   core.indexes.clear();
   core.filter = Variant(int32_t{0});
   core.filter_kind = FilterKind::kNone;
@@ -574,7 +591,9 @@ void Recordset::UpdateBatch(int affect) {
     if (core.HasCurrent()) accept(core.CurrentRow());
     return;
   }
-  for (uint32_t r = 0; r < core.row_count(); ++r) accept(r);
+  // Only rows that changed since the last such batch can be pending.
+  for (uint32_t r : core.pending) accept(r);
+  core.pending.clear();
 }
 
 void Recordset::Delete(int affect) {
@@ -582,7 +601,9 @@ void Recordset::Delete(int affect) {
   RequireOpen(core);
   auto remove = [&](uint32_t r) {
     core.states[r] = core.states[r] == RowState::kNew ? RowState::kGone : RowState::kDeleted;
+    if (core.states[r] == RowState::kDeleted) core.pending.push_back(r);
     core.sort_dirty = true;
+    core.DropSpareOrders();
   };
   if (affect == 2) {
     for (uint32_t r : core.view) remove(r);
@@ -707,8 +728,28 @@ void Recordset::SetSort(std::string_view sort) {
                       return a.field == b.field && a.descending == b.descending;
                     });
   if (!same) {
+    auto same_keys = [](const std::vector<SortKey>& a, const std::vector<SortKey>& b) {
+      return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const SortKey& x, const SortKey& y) {
+               return x.field == y.field && x.descending == y.descending;
+             });
+    };
+    // The order of the keys given up is kept while the rows stay as they
+    // are, and an order kept for the new keys is taken up again.
+    constexpr size_t kSpareOrders = 3;
+    if (!core.sort_dirty && !core.sort_keys.empty()) {
+      if (core.spare_orders.size() >= kSpareOrders) core.spare_orders.erase(core.spare_orders.begin());
+      core.spare_orders.push_back({std::move(core.sort_keys), std::move(core.sorted), std::move(core.rank)});
+    }
     core.sort_keys = std::move(keys);
     core.sort_dirty = true;
+    for (auto it = core.spare_orders.begin(); it != core.spare_orders.end(); ++it) {
+      if (!same_keys(it->keys, core.sort_keys)) continue;
+      core.sorted = std::move(it->sorted);
+      core.rank = std::move(it->rank);
+      core.sort_dirty = false;
+      core.spare_orders.erase(it);
+      break;
+    }
   }
   core.RebuildView();
 }
@@ -754,7 +795,7 @@ void Recordset::Find(std::string_view criteria, int32_t skip, int32_t direction)
     auto& cache = core.find_positions;
     if (cache.generation != core.view_generation || cache.field != f || cache.key != *term.index_key) {
       cache.positions.clear();
-      const auto& map = core.indexes[f]->buckets;
+      const auto& map = core.BuiltIndex(f).buckets;
       if (auto it = map.find(*term.index_key); it != map.end()) {
         core.EnsureInverse();
         for (uint32_t r : it->second) {
@@ -815,7 +856,7 @@ void Recordset::SetOptimize(std::string_view field_name, bool on) {
   }
   if (core.indexes[f]) return;
   if (core.classes[f] == FieldClass::kChapter) RaiseAdo(kErrArguments);
-  core.BuildIndex(f);
+  core.indexes[f] = std::make_unique<recordset_internal::FieldIndex>();
 }
 
 bool Recordset::Optimize(std::string_view field_name) const {
@@ -833,7 +874,26 @@ std::shared_ptr<Recordset> Recordset::Clone() const {
   if (!core.open) return copy;
   copy->Open();
   Impl& target = *copy->impl_;
-  target.cells.reserve(core.view.size() * core.width());
+  // Every row visible in insertion order and no chapters (whose recordsets
+  // the copy must not share): the copy shares the cells until either side
+  // writes.
+  bool whole = core.view.size() == core.row_count() &&
+               std::find(core.classes.begin(), core.classes.end(), FieldClass::kChapter) == core.classes.end();
+  for (size_t i = 0; whole && i < core.view.size(); ++i) whole = core.view[i] == i;
+  if (whole) {
+    target.cells.ShareWith(core.cells);
+    target.states = core.states;
+    for (uint32_t r = 0; r < target.row_count(); ++r) {
+      if (core.states[r] != RowState::kUnchanged) target.pending.push_back(r);
+      if (core.states[r] == RowState::kModified) target.originals[r] = core.originals.at(r);
+    }
+    for (size_t f = 0; f < core.width(); ++f) {
+      if (core.indexes[f]) target.indexes[f] = std::make_unique<recordset_internal::FieldIndex>();
+    }
+    target.RebuildView();
+    return copy;
+  }
+  target.cells.Mutable().reserve(core.view.size() * core.width());
   target.states.reserve(core.view.size());
   std::vector<Variant> values;
   for (uint32_t r : core.view) {
@@ -853,7 +913,7 @@ std::shared_ptr<Recordset> Recordset::Clone() const {
     }
   }
   for (size_t f = 0; f < core.width(); ++f) {
-    if (core.indexes[f]) target.BuildIndex(f);
+    if (core.indexes[f]) target.indexes[f] = std::make_unique<recordset_internal::FieldIndex>();
   }
   target.RebuildView();
   return copy;

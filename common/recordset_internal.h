@@ -35,8 +35,32 @@ inline bool IsLiveState(RowState s) { return s == RowState::kUnchanged || s == R
 // Index of one field: normalized value -> ids of the rows holding it, in
 // ascending order. Null values are not indexed. (A hash rather than an
 // ordered index: the filters and finds on optimized fields are equalities.)
+// Built on first use rather than when Optimize is set: a result often gets
+// the property on fields that no filter of that call then touches.
 struct FieldIndex {
+  bool built = false;
   std::unordered_map<std::string, std::vector<uint32_t>> buckets;
+};
+
+// The row cells, shared copy-on-write between a recordset and its clones: a
+// copy of a whole unfiltered recordset (what every cache hit hands out)
+// costs a reference, and whichever side writes first gets its own cells.
+class SharedCells {
+ public:
+  const Variant& operator[](size_t i) const { return (*cells_)[i]; }
+  const Variant* data() const { return cells_ ? cells_->data() : nullptr; }
+  size_t size() const { return cells_ ? cells_->size() : 0; }
+  // The cells for writing, made private first when they are shared.
+  std::vector<Variant>& Mutable();
+  void ShareWith(const SharedCells& other) { cells_ = other.cells_; }
+  void Clear() { cells_.reset(); }
+
+ private:
+  std::shared_ptr<std::vector<Variant>> cells_;
+  // The shared cells given up by the last write: references to values read
+  // before it stay valid as long as this recordset lives, as they would
+  // without sharing.
+  std::shared_ptr<const std::vector<Variant>> given_up_;
 };
 
 struct SortKey {
@@ -53,9 +77,13 @@ struct RecordsetCore {
   std::vector<FieldClass> classes;  // ClassOf(fields[i].type)
 
   // Rows.
-  std::vector<Variant> cells;  // row-major, fields.size() cells a row
+  SharedCells cells;  // row-major, fields.size() cells a row
   std::vector<RowState> states;
   std::unordered_map<uint32_t, std::vector<Variant>> originals;  // of kModified rows
+  // Rows whose state changed since the last UpdateBatch of every row (may
+  // repeat a row or name one accepted since): what such a batch visits, so
+  // that building a result row by row with a batch per row stays linear.
+  std::vector<uint32_t> pending;
 
   // The view and the cursor: pos is an index into view; -1 is BOF, view.size()
   // is EOF. After Delete, current_deleted is set and pos already names the
@@ -77,6 +105,14 @@ struct RecordsetCore {
   std::vector<uint32_t> sorted;
   std::vector<uint32_t> rank;
   bool sort_dirty = true;
+  // Orders of earlier sort keys, still valid: code that alternates between
+  // two sorts over unchanged rows sorts each once. Dropped on any edit.
+  struct SortOrder {
+    std::vector<SortKey> keys;
+    std::vector<uint32_t> sorted;
+    std::vector<uint32_t> rank;
+  };
+  std::vector<SortOrder> spare_orders;
 
   // Position of a row in the view, valid when its stamp is the view generation.
   std::vector<uint32_t> view_pos_of_row;
@@ -98,6 +134,15 @@ struct RecordsetCore {
   // Compiled criteria by text, so that a loop setting the same few filters
   // parses each once.
   std::unordered_map<std::string, std::shared_ptr<const Criteria>> criteria_cache;
+  // The field names and types criteria are compiled against, as one text:
+  // the key of the thread's criteria cache shared by recordsets of one shape.
+  // Empty until first needed; reset when the fields change.
+  std::string field_signature;
+
+  // Field indexes by the exact name last asked for: code reads the same few
+  // fields by name in every row. Only found names are kept, so appending
+  // fields (names are unique) never makes an entry wrong; cleared on Close.
+  mutable std::vector<std::pair<std::string, int>> field_names_seen;
 
   // --- helpers -----------------------------------------------------------------
   size_t width() const { return fields.size(); }
@@ -107,7 +152,7 @@ struct RecordsetCore {
   // The first cell of a row; valid for a recordset without fields too, whose
   // rows hold no cells (indexing `cells` there would read past its end).
   const Variant* RowCells(uint32_t row) const { return cells.data() + row * width(); }
-  Variant& MutableCell(uint32_t row, size_t field) { return cells[row * width() + field]; }
+  Variant& MutableCell(uint32_t row, size_t field) { return cells.Mutable()[row * width() + field]; }
   bool HasCurrent() const { return !current_deleted && pos >= 0 && pos < static_cast<int64_t>(view.size()); }
   uint32_t CurrentRow() const { return view[static_cast<size_t>(pos)]; }
 
@@ -129,6 +174,10 @@ struct RecordsetCore {
   void SortRows(std::vector<uint32_t>& rows) const;
   void EnsureInverse();
   void BuildIndex(size_t field);
+  // The index of an optimized field, built now if it was not yet.
+  FieldIndex& BuiltIndex(size_t field);
+  // A sort key set changed or rows changed: the current order is stale.
+  void DropSpareOrders() { spare_orders.clear(); }
 };
 
 }  // namespace trelix::recordset_internal

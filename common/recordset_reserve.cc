@@ -10,7 +10,7 @@ void Recordset::Reserve(int32_t rows) {
   if (rows <= 0) return;
   Impl& core = *impl_;
   const size_t total = core.row_count() + static_cast<size_t>(rows);
-  core.cells.reserve(total * core.width());
+  core.cells.Mutable().reserve(total * core.width());
   core.states.reserve(total);
   core.view.reserve(total);
 }

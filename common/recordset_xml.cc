@@ -849,7 +849,7 @@ void ReadData(const pugi::xml_node& data, NsScope& scope, RowReader& reader, Rec
       for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) ++rows;
     }
   }
-  core.cells.reserve(rows * core.width());
+  core.cells.Mutable().reserve(rows * core.width());
   core.states.reserve(rows);
   std::vector<Variant> values;
   for (pugi::xml_node node : data.children()) {

@@ -212,6 +212,59 @@ TEST(Clone, CopiesVisibleRowsIndependently) {
   EXPECT_EQ(copy->RecordCount(), 1);
 }
 
+// A copy of a whole, unfiltered recordset shares its cells until a write:
+// writes on either side, before or after the other side's, stay private.
+TEST(Clone, WholeCopyStaysIndependentOfWritesOnEitherSide) {
+  auto rs = People();
+  rs->MoveFirst();
+  rs->SetValue("qty", Variant(7.0));  // a pending change the copy carries along
+  auto copy = rs->Clone();
+  auto second = copy->Clone();
+  const Variant& read_before = copy->Value("name");
+  copy->MoveFirst();
+  copy->SetValue("name", Variant("copy"));
+  EXPECT_EQ(read_before.string(), "Alpha");  // values read before a write stay valid
+  rs->MoveLast();
+  rs->SetValue("name", Variant("source"));
+  rs->AddNew();
+  rs->SetValue("id", Variant(int32_t{8}));
+  second->MoveFirst();
+  second->Delete(1);
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(1, 2, 3, 4, 5, 6, 8));
+  EXPECT_THAT(VisibleIds(*copy), ElementsAre(1, 2, 3, 4, 5, 6));
+  EXPECT_THAT(VisibleIds(*second), ElementsAre(2, 3, 4, 5, 6));
+  copy->MoveFirst();
+  EXPECT_EQ(copy->Value("name").string(), "copy");
+  copy->MoveLast();
+  EXPECT_NE(copy->Value("name").string(), "source");
+  copy->SetFilter(Variant(int32_t{1}));  // the change made before the copy is still pending there
+  EXPECT_THAT(VisibleIds(*copy), ElementsAre(1));
+}
+
+// Orders computed for earlier sort keys are reused only while no row
+// changes; filters on optimized fields see every edit made before or after
+// the property was set.
+TEST(Clone, SortsAndIndexesFollowEditsAcrossSortChanges) {
+  auto rs = People();
+  rs->SetOptimize("name", true);
+  rs->SetSort("qty");
+  const std::vector<int> by_qty = VisibleIds(*rs);
+  rs->SetSort("id DESC");
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(6, 5, 4, 3, 2, 1));
+  rs->SetSort("qty");
+  EXPECT_EQ(VisibleIds(*rs), by_qty);
+  rs->SetSort("id DESC");
+  rs->MoveLast();  // id 1
+  rs->SetValue("qty", Variant(1000.0));
+  rs->SetValue("name", Variant("renamed"));
+  rs->SetSort("qty");  // the order kept for these keys predates the edit
+  EXPECT_EQ(VisibleIds(*rs).back(), 1);
+  rs->SetFilter(Variant("name = 'RENAMED'"));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(1));
+  rs->SetFilter(Variant("name = 'Alpha'"));  // row 5's "alpha" only
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(5));
+}
+
 TEST(LateBinding, ScriptStyleAccess) {
   auto rs = People();
   std::vector<Variant> none;
