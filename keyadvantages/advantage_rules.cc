@@ -16,8 +16,6 @@ namespace {
 
 constexpr const char* kOptionOrder = "option_id desc";
 
-Variant NoFilter() { return Variant(int32_t{0}); }
-
 std::string Text(const Variant& value) { return vb::ToText(value); }
 
 double Number(const std::string& text) { return vb::CDbl(Variant(text)); }
@@ -63,8 +61,16 @@ bool AdvantageRules::Locate(const std::string& vehicle, bool sort) {
   if (sort) specs_.SetSort(kOptionOrder);
   if (specs_.RecordCount() == 0) return false;
   specs_.MoveFirst();
-  specs_.Find(VehicleCriteria(vehicle));
+  specs_.Find(CriteriaOf(vehicle));
   return !specs_.IsEOF();
+}
+
+const std::string& AdvantageRules::CriteriaOf(const std::string& vehicle) {
+  // Made on first use, not up front: an id that is not a number fails only
+  // where a search for it is made.
+  auto found = vehicle_criteria_.find(vehicle);
+  if (found == vehicle_criteria_.end()) found = vehicle_criteria_.emplace(vehicle, VehicleCriteria(vehicle)).first;
+  return found->second;
 }
 
 void AdvantageRules::TakeRecord(SideState& side, AdvantageOutcome& out) {
@@ -74,7 +80,8 @@ void AdvantageRules::TakeRecord(SideState& side, AdvantageOutcome& out) {
 }
 
 void AdvantageRules::Refilter(const std::string& criteria) {
-  specs_.SetFilter(NoFilter());
+  // The new filter replaces the old one outright; clearing it first would
+  // only rebuild (and re-sort) the view of every record for nothing.
   specs_.SetFilter(Variant(criteria));
 }
 
@@ -131,7 +138,7 @@ void AdvantageRules::OptionalOffers(const AdvantageDefinition& advantage, Advant
 
   if (specs_.RecordCount() > 0) {
     specs_.MoveFirst();
-    specs_.Find(VehicleCriteria(sides_.base_vehicle));
+    specs_.Find(CriteriaOf(sides_.base_vehicle));
     if (!specs_.IsEOF()) {
       out.base.optional = true;
       out.base.option_price = CurrentOptionPrice();
@@ -140,7 +147,7 @@ void AdvantageRules::OptionalOffers(const AdvantageDefinition& advantage, Advant
   }
   if (specs_.RecordCount() > 0) {
     specs_.MoveFirst();
-    specs_.Find(VehicleCriteria(sides_.competitor_vehicle));
+    specs_.Find(CriteriaOf(sides_.competitor_vehicle));
     if (!specs_.IsEOF()) {
       const double price = CurrentOptionPrice();
       if (out.base.optional && price == out.base.option_price) {

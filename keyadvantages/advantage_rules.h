@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 #include "common/recordset.h"
 #include "common/variant.h"
@@ -98,6 +99,8 @@ class AdvantageRules {
   // Takes the current record as the side's value and the row's option.
   void TakeRecord(SideState& side, AdvantageOutcome& out);
   void Refilter(const std::string& criteria);
+  // The Find criteria of a vehicle's records, made once per vehicle.
+  const std::string& CriteriaOf(const std::string& vehicle);
   int32_t CurrentParentSchema() const;
   double CurrentOptionPrice() const;
 
@@ -106,6 +109,7 @@ class AdvantageRules {
   // Parent schema of the last record taken as a vehicle's value; carried
   // from one advantage to the next.
   int32_t parent_schema_ = 0;
+  std::unordered_map<std::string, std::string> vehicle_criteria_;
 };
 
 }  // namespace trelix::keyadvantages_internal

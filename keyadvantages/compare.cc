@@ -174,8 +174,9 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
     sides.display_optional = booDisplayOptionalAdvantages;
     AdvantageRules rules(*specs, sides);
 
-    const Variant no_filter(int32_t{0});
-    specs->SetFilter(no_filter);
+    // Each advantage sets its own filter, which replaces the previous one
+    // outright: clearing it in between would only rebuild (and re-sort) the
+    // view of every record for nothing.
     for (; !descriptions->IsEOF(); descriptions->MoveNext()) {
       const AdvantageDefinition advantage = ReadDefinition(*descriptions);
       const std::string feature = advantage.FeatureFilter();
@@ -241,7 +242,6 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
       } else {
         result->Delete(1);
       }
-      specs->SetFilter(no_filter);
     }
   }
 
