@@ -40,18 +40,22 @@ constexpr size_t kSharedCriteriaLimit = 8192;
 }  // namespace
 
 std::vector<Variant>& SharedCells::Mutable() {
-  if (!cells_) {
-    cells_ = std::make_shared<std::vector<Variant>>();
-  } else if (cells_.use_count() > 1) {
-    auto own = std::make_shared<std::vector<Variant>>(*cells_);
-    given_up_ = std::move(cells_);
-    cells_ = std::move(own);
-  } else {
-    // The last other owner may have let go on another thread: its reads
-    // happen before the writes that follow.
-    std::atomic_thread_fence(std::memory_order_acquire);
+  if (!store_) {
+    store_ = std::make_shared<Store>();
+  } else if (store_->shared.load(std::memory_order_relaxed)) {
+    auto own = std::make_shared<Store>();
+    own->cells = store_->cells;
+    given_up_ = std::move(store_);
+    store_ = std::move(own);
   }
-  return *cells_;
+  return store_->cells;
+}
+
+void SharedCells::ShareWith(const SharedCells& other) {
+  // Marked by the one thread that uses `other` (or under the lock of the
+  // cache that holds it), before anyone else can see the cells.
+  if (other.store_) other.store_->shared.store(true, std::memory_order_relaxed);
+  store_ = other.store_;
 }
 
 uint32_t RecordsetCore::AddRow(std::vector<Variant>&& values, RowState state) {

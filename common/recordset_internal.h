@@ -9,6 +9,7 @@
 // (Storage chosen so: indexes, sort orders and views hold plain row ids that
 // no edit invalidates, and a scan walks memory in order.)
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -44,23 +45,29 @@ struct FieldIndex {
 
 // The row cells, shared copy-on-write between a recordset and its clones: a
 // copy of a whole unfiltered recordset (what every cache hit hands out)
-// costs a reference, and whichever side writes first gets its own cells.
+// costs a reference. Cells that were ever shared are never written again:
+// whichever side writes gets its own copy first, so no write can race with
+// a read through another recordset, whatever threads they live on.
 class SharedCells {
  public:
-  const Variant& operator[](size_t i) const { return (*cells_)[i]; }
-  const Variant* data() const { return cells_ ? cells_->data() : nullptr; }
-  size_t size() const { return cells_ ? cells_->size() : 0; }
-  // The cells for writing, made private first when they are shared.
+  const Variant& operator[](size_t i) const { return store_->cells[i]; }
+  const Variant* data() const { return store_ ? store_->cells.data() : nullptr; }
+  size_t size() const { return store_ ? store_->cells.size() : 0; }
+  // The cells for writing, made private first when they were shared.
   std::vector<Variant>& Mutable();
-  void ShareWith(const SharedCells& other) { cells_ = other.cells_; }
-  void Clear() { cells_.reset(); }
+  void ShareWith(const SharedCells& other);
+  void Clear() { store_.reset(); }
 
  private:
-  std::shared_ptr<std::vector<Variant>> cells_;
+  struct Store {
+    std::vector<Variant> cells;
+    std::atomic<bool> shared{false};
+  };
+  std::shared_ptr<Store> store_;
   // The shared cells given up by the last write: references to values read
   // before it stay valid as long as this recordset lives, as they would
   // without sharing.
-  std::shared_ptr<const std::vector<Variant>> given_up_;
+  std::shared_ptr<const Store> given_up_;
 };
 
 struct SortKey {
