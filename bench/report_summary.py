@@ -243,7 +243,7 @@ plot '{files['ratio16.dat']}' using 2:xtic(1) title 'SQLite' lc rgb '#1f77b4', \
      '' using 3 title 'PostgreSQL' lc rgb '#d62728', \\
      {RATIO_TARGET} with lines lw 2 dt 2 lc rgb 'black' title 'target'
 
-set title 'Cached, in-process, 1x (us; target {CACHED_TARGET_US:.0f} us for 300 rows)'
+set title "Cached, in-process, 1x (us; target {CACHED_TARGET_US:.0f} us for 300 rows)\\nFeatures, StdDescriptions: no result cache" font ',10'
 set logscale y
 set yrange [1:*]
 plot '{files['cached.dat']}' using 2:xtic(1) title 'SQLite' lc rgb '#1f77b4', \\
@@ -260,12 +260,12 @@ plot '{files['speedup.dat']}' using 2:xtic(1) title 'SQLite' lc rgb '#1f77b4', \
 set style data linespoints
 unset xtics
 set xtics
-set title 'Uncached us by site size (solid SQLite, dashed PostgreSQL)'
+set title 'Uncached us by site size (solid SQLite, dashed PostgreSQL)' font ',10'
 set logscale y
 set logscale x 2
 set xlabel 'site size (x 1x)'
 set yrange [*:*]
-set key outside right font ',9'
+set key top left font ',8' maxrows 5 width -2
 plot {', '.join(scale_plot)}
 unset logscale x
 unset logscale y
@@ -278,7 +278,7 @@ plot '{files['lines.dat']}' index 0 using 1:2 lw 2 lc rgb '#1f77b4' title 'GetSp
      '' index 2 using 1:2 lw 2 dt 2 lc rgb '#1f77b4' title 'GetSpecs PostgreSQL', \\
      '' index 3 using 1:2 lw 2 dt 2 lc rgb '#2ca02c' title 'Compare PostgreSQL'
 
-set title '{http_title}\\nDoFeatureComparison us against vehicles compared'
+set title "{http_title}\\nDoFeatureComparison us against vehicles compared" font ',10'
 set xlabel 'vehicles'
 plot '{files['vehicles.dat']}' index 0 using 1:2 lw 2 lc rgb '#1f77b4' title 'SQLite', \\
      '' index 1 using 1:2 lw 2 dt 2 lc rgb '#d62728' title 'PostgreSQL'
