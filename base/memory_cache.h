@@ -3,8 +3,10 @@
 // go first once the texts exceed the byte bound. Thread-safe.
 //
 // Beside each text the cache keeps the recordset parsed from it (on the
-// first get), so a hit costs a copy of that recordset, not an XML parse. An
-// entry is charged twice its text length plus its key, for that parsed copy.
+// first get), so a hit costs a copy of that recordset, not an XML parse; the
+// copy shares the parsed cells until the caller writes to it, so a hit costs
+// no row copies either. An entry is charged twice its text length plus its
+// key, for that parsed copy.
 
 #include <cstddef>
 #include <list>
