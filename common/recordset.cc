@@ -181,6 +181,33 @@ bool RecordsetCore::RowMatches(uint32_t row, const Criteria& c) const {
 
 void RecordsetCore::SortRows(std::vector<uint32_t>& rows) const {
   if (sort_keys.empty() || rows.size() < 2) return;
+  const bool any_text = std::any_of(sort_keys.begin(), sort_keys.end(), [&](const SortKey& k) {
+    return classes[static_cast<size_t>(k.field)] == FieldClass::kText;
+  });
+  if (!any_text) {
+    // Nothing to fold: the row ids are sorted as they are, and the few rows
+    // of a narrow filter by insertion (stable), without a buffer.
+    auto before = [&](uint32_t a, uint32_t b) {
+      for (const SortKey& k : sort_keys) {
+        const size_t f = static_cast<size_t>(k.field);
+        const int c = CompareForSort(Cell(a, f), Cell(b, f), classes[f]);
+        if (c != 0) return k.descending ? c > 0 : c < 0;
+      }
+      return false;
+    };
+    constexpr size_t kInsertionSortRows = 16;
+    if (rows.size() <= kInsertionSortRows) {
+      for (size_t i = 1; i < rows.size(); ++i) {
+        const uint32_t row = rows[i];
+        size_t j = i;
+        for (; j > 0 && before(row, rows[j - 1]); --j) rows[j] = rows[j - 1];
+        rows[j] = row;
+      }
+    } else {
+      std::stable_sort(rows.begin(), rows.end(), before);
+    }
+    return;
+  }
   // Texts are folded once per row rather than once per comparison.
   std::vector<std::vector<std::string>> folded(sort_keys.size());
   for (size_t k = 0; k < sort_keys.size(); ++k) {
