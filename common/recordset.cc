@@ -341,6 +341,7 @@ void RecordsetCore::RebuildView() {
   }
   if (!from_index) {
     const uint32_t n = row_count();
+    if (filter_kind == FilterKind::kNone) view.reserve(n);
     for (uint32_t r = 0; r < n; ++r) {
       if (!IsLive(r)) continue;
       switch (filter_kind) {
@@ -901,7 +902,10 @@ void Recordset::Disconnect() { impl_->disconnected = true; }
 std::shared_ptr<Recordset> Recordset::Clone() const {
   const Impl& core = *impl_;
   auto copy = std::make_shared<Recordset>();
-  for (const auto& field : core.fields) copy->AppendField(field);
+  // The fields passed every check when they were appended here.
+  copy->impl_->fields = core.fields;
+  copy->impl_->classes = core.classes;
+  copy->impl_->indexes.resize(core.fields.size());
   if (!core.open) return copy;
   copy->Open();
   Impl& target = *copy->impl_;
