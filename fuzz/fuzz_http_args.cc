@@ -1,18 +1,20 @@
-// The service's request boundary: a query string decoded as the HTTP server
-// does, then ValidateArguments of the named operation, then the conversions
-// the operation makes from accepted values. Input: "operation?query".
+// The service's request boundary: a request target ("/api/specs?language=1"
+// or "specs?language=1") through the service's own query-string parser, then
+// ValidateArguments of the named operation, then the conversions the
+// operation makes from accepted values.
 //
-// Besides crashes this checks the boundary's promise: a value accepted for
-// any kind except free text can be pasted into a statement, so it holds no
-// quote, bracket, statement separator, control or non-ASCII character.
-#include <httplib.h>
-
+// Besides crashes this checks the boundary's promises: parsed names and
+// values are UTF-8 without NUL bytes, and a value accepted for any kind
+// except free text can be pasted into a statement, so it holds no quote,
+// bracket, statement separator, control or non-ASCII character.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "app/operations.h"
+#include "app/query_string.h"
 
 namespace {
 
@@ -23,6 +25,10 @@ bool SafeForStatements(const std::string& value) {
     if (c < 0x20 || c == '\'' || c == '"' || c == ';' || c == '[' || c == ']' || c >= 0x80) return false;
   }
   return true;
+}
+
+bool CleanText(const std::string& text) {
+  return trelix::app::IsValidUtf8(text) && text.find('\0') == std::string::npos;
 }
 
 void Convert(const trelix::app::OperationSpec& spec, const trelix::app::RawArgs& args) {
@@ -46,19 +52,20 @@ void Convert(const trelix::app::OperationSpec& spec, const trelix::app::RawArgs&
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string input(reinterpret_cast<const char*>(data), size);
-  size_t question = input.find('?');
-  if (question == std::string::npos) return 0;
-  const trelix::app::OperationSpec* spec = trelix::app::FindOperation(input.substr(0, question));
-  if (!spec) return 0;
-  httplib::Params params;
-  httplib::detail::parse_query_text(input.substr(question + 1), params);
-  trelix::app::RawArgs args;
-  for (const auto& [key, value] : params) {
-    if (key == "format") continue;  // the server's own parameter, not the operation's
-    if (!args.emplace(key, value).second) return 0;  // a repeated name is refused before validation
+  const std::string_view target(reinterpret_cast<const char*>(data), size);
+  std::string_view path = target.substr(0, target.find('?'));
+  if (path.substr(0, 5) == "/api/") path.remove_prefix(5);
+  trelix::app::QueryString query = trelix::app::ParseQueryString(trelix::app::QueryOfTarget(target));
+  const trelix::app::OperationSpec* spec = trelix::app::FindOperation(std::string(path));
+  if (!query.ok() || !spec) return 0;
+  for (const auto& [name, value] : query.params) {
+    if (!CleanText(name) || !CleanText(value)) std::abort();
   }
-  if (trelix::app::ValidateArguments(*spec, args)) return 0;
-  Convert(*spec, args);
+  // "format" is the server's own parameter unless the operation has one.
+  bool own_format = false;
+  for (const auto& arg : spec->args) own_format |= arg.name == "format";
+  if (!own_format) query.params.erase("format");
+  if (trelix::app::ValidateArguments(*spec, query.params)) return 0;
+  Convert(*spec, query.params);
   return 0;
 }
