@@ -27,7 +27,9 @@ namespace trelix::app {
 struct ServiceOptions {
   std::string bind = "127.0.0.1";
   int port = 8080;          // 0: any free port (see on_listening)
-  int threads = 8;          // worker threads
+  // A worker serves one connection at a time until it closes, so the pool
+  // should cover the connections expected to be open at once.
+  int threads = 32;
   HostSettings host;
   size_t max_query_bytes = 8192;  // longer query strings are refused (414)
   int read_timeout_seconds = 5;   // a client that sends nothing for this long is dropped

@@ -76,7 +76,7 @@ const std::vector<SettingKey>& ServeSettingKeys() {
   static const std::vector<SettingKey> keys = {
       {"bind", "TRELIX_BIND", "address to listen on (default 127.0.0.1)"},
       {"port", "TRELIX_PORT", "port (default 8080; 0: any free port)"},
-      {"threads", "TRELIX_THREADS", "worker threads (default 8)"},
+      {"threads", "TRELIX_THREADS", "worker threads, one per open connection (default 32)"},
       {"connection", "TRELIX_CONNECTION", "connection string (default sqlite: + the demo folder)"},
       {"project", "TRELIX_PROJECT", "project database name (default demo_project)"},
       {"specs", "TRELIX_SPECS", "specs database name (default demo_specs)"},
