@@ -19,6 +19,7 @@
 #include "common/com_error.h"
 #include "common/recordset.h"
 #include "common/recordset_internal.h"
+#include "common/recordset_xml.h"
 #include "common/stream.h"
 
 namespace trelix {
@@ -248,7 +249,9 @@ void WriteElementType(std::string& out, const RecordsetCore& core, std::string_v
   out += "</s:ElementType>\n";
 }
 
-void AppendValue(std::string& out, const Variant& v, DataType type) {
+// `escape` off gives the text a parser hands back for the attribute (what
+// the direct copy converts from).
+void AppendValue(std::string& out, const Variant& v, DataType type, bool escape = true) {
   char buffer[32];
   switch (v.type()) {
     case VarType::kString:
@@ -258,8 +261,10 @@ void AppendValue(std::string& out, const Variant& v, DataType type) {
           out += kHex[c >> 4];
           out += kHex[c & 15];
         }
-      } else {
+      } else if (escape) {
         AppendEscaped(out, v.string());
+      } else {
+        out += v.string();
       }
       return;
     case VarType::kInteger:
@@ -287,7 +292,11 @@ void AppendValue(std::string& out, const Variant& v, DataType type) {
       out += FormatIsoDate(v.real());
       return;
     default:
-      AppendEscaped(out, DisplayText(v));
+      if (escape) {
+        AppendEscaped(out, DisplayText(v));
+      } else {
+        out += DisplayText(v);
+      }
       return;
   }
 }
@@ -340,9 +349,7 @@ void WriteRow(std::string& out, const RecordsetCore& core, const std::vector<std
   out += ">\n";
 }
 
-std::string WriteXml(const RecordsetCore& core) {
-  std::string out;
-  out.reserve(1024 + core.view.size() * core.width() * 24);
+void WriteHead(std::string& out, const RecordsetCore& core) {
   out +=
       "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\n"
       "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\n"
@@ -351,6 +358,20 @@ std::string WriteXml(const RecordsetCore& core) {
       "<s:Schema id='RowsetSchema'>\n";
   WriteElementType(out, core, "row", {}, 0, 1);
   out += "</s:Schema>\n<rs:data>\n";
+}
+
+// The persistence form of the fields alone, as a recordset without rows.
+std::string WriteSchemaXml(const RecordsetCore& core) {
+  std::string out;
+  WriteHead(out, core);
+  out += "</rs:data>\n</xml>";
+  return out;
+}
+
+std::string WriteXml(const RecordsetCore& core) {
+  std::string out;
+  out.reserve(1024 + core.view.size() * core.width() * 24);
+  WriteHead(out, core);
   const std::vector<std::string> names = ColumnNames(core.fields);
   std::vector<uint32_t> inserted;
   for (uint32_t r : core.view) {
@@ -908,7 +929,7 @@ void ReadData(const pugi::xml_node& data, NsScope& scope, RowReader& reader, Rec
   }
 }
 
-std::shared_ptr<Recordset> ReadXml(std::string_view xml) {
+std::shared_ptr<Recordset> ReadXml(std::string_view xml, std::shared_ptr<TableSchema>* schema_out = nullptr) {
   pugi::xml_document doc;
   pugi::xml_parse_result parsed =
       doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
@@ -956,10 +977,109 @@ std::shared_ptr<Recordset> ReadXml(std::string_view xml) {
     ReadData(data, scope, reader, core);
   }
   core.RebuildView();
+  if (schema_out) *schema_out = schema;
   return rs;
 }
 
+// --- Direct copy -----------------------------------------------------------------------------
+
+// Whether the rows can be copied without the text: only unchanged rows are
+// visible and no deletion is pending. Pending changes are written apart from
+// the other rows (inserted rows after them, deletions of hidden rows too)
+// and come back as pending changes, and chapters hold recordsets of their
+// own: those go through the text, which is rare enough not to matter.
+bool CanCopyDirectly(const RecordsetCore& core) {
+  for (FieldClass c : core.classes) {
+    if (c == FieldClass::kChapter) return false;
+  }
+  for (uint32_t r : core.view) {
+    if (core.states[r] != RowState::kUnchanged) return false;
+  }
+  for (RowState state : core.states) {
+    if (state == RowState::kDeleted) return false;
+  }
+  return true;
+}
+
+// The value a reload reads for `v` of a field of `source_type` into `column`:
+// ParseValue of the text AppendValue writes, without the escaping, which the
+// parser undoes exactly for every character but NUL (a character reference
+// to NUL cuts the attribute short). False where the text route differs from
+// that (a NUL) or fails: the caller then takes the text route itself.
+bool PersistedValue(const ColumnSchema& column, const Variant& v, DataType source_type, std::string& text,
+                    Variant& out) {
+  if (v.IsNull() || v.IsEmpty()) {  // not written: a reload reads Null
+    out = Variant::Null();
+    return true;
+  }
+  const FieldClass target = ClassOf(column.field.type);
+  // The frequent cases, whose text route is the identity or one conversion.
+  if (v.type() == VarType::kString && source_type != DataType::kBinary &&
+      (target == FieldClass::kText || target == FieldClass::kVariant)) {
+    if (std::memchr(v.string().data(), '\0', v.string().size())) return false;
+    out = v;
+    return true;
+  }
+  const VarType vt = v.type();
+  if (target == FieldClass::kInteger &&
+      (vt == VarType::kInteger || vt == VarType::kLong || vt == VarType::kLongLong || vt == VarType::kByte)) {
+    // The decimal text of a 64-bit integer reads back as that integer.
+    try {
+      out = CoerceToField(column.field, Variant(v.integer()));
+    } catch (const ComError&) {
+      return false;
+    }
+    return true;
+  }
+  text.clear();
+  AppendValue(text, v, source_type, /*escape=*/false);
+  if (std::memchr(text.data(), '\0', text.size())) return false;
+  try {
+    out = ParseValue(column, text);
+  } catch (const ComError&) {
+    return false;
+  }
+  return true;
+}
+
+// The direct copy; null where the text route has to be taken.
+std::shared_ptr<Recordset> CopyDirectly(const RecordsetCore& core) {
+  if (!CanCopyDirectly(core)) return nullptr;
+  // The fields are what a reload of the schema gives: a few hundred bytes
+  // per field, so that every field fact (names, aliases, types, sizes,
+  // attributes) comes from the reader itself.
+  std::shared_ptr<TableSchema> schema;
+  std::shared_ptr<Recordset> copy = ReadXml(WriteSchemaXml(core), &schema);
+  RecordsetCore& target = Access::Core(*copy);
+  if (schema->columns.size() != core.width()) return nullptr;
+  target.cells.Mutable().reserve(core.view.size() * core.width());
+  target.states.reserve(core.view.size());
+  std::vector<Variant> values;
+  std::string text;
+  for (uint32_t r : core.view) {
+    values.resize(core.width());
+    const Variant* cells = core.RowCells(r);
+    for (size_t f = 0; f < core.width(); ++f) {
+      if (!PersistedValue(schema->columns[f], cells[f], core.fields[f].type, text, values[f])) return nullptr;
+    }
+    target.AddRow(std::move(values), RowState::kUnchanged);
+  }
+  target.RebuildView();
+  return copy;
+}
+
 }  // namespace
+
+RecordsetRef CopyVisibleRowsAsPersisted(Recordset& source) {
+  RecordsetCore& core = Access::Core(source);
+  if (!core.open) RaiseAdo(kErrObjectClosed);
+  std::shared_ptr<Recordset> copy = CopyDirectly(core);
+  if (!copy) return ReadXml(source.SaveXml());
+  // As Save does.
+  core.pos = 0;
+  core.current_deleted = false;
+  return copy;
+}
 
 // --- Recordset members -------------------------------------------------------------------
 

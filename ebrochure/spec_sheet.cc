@@ -11,6 +11,7 @@
 #include "common/connector_interface.h"
 #include "common/modVelloxLITE.h"
 #include "common/object_factory.h"
+#include "common/recordset_xml.h"
 #include "common/stream.h"
 #include "common/vb_runtime.h"
 #include "ebrochure/categories.h"
@@ -119,17 +120,12 @@ void ExcludeFailedOptions(Recordset& equipment, const std::string& option_list) 
   }
 }
 
-// The remaining (visible) equipment rows as a recordset of their own,
-// copied through the XML persistence form: no filter, no hidden rows.
+// The remaining (visible) equipment rows as a recordset of their own, as
+// the XML persistence form would hand them back (no filter, no hidden rows),
+// copied directly rather than through the text.
 RecordsetRef CopyRemainingRows(RecordsetRef equipment) {
-  auto stream = CreateObjectAs<Stream>("adodb.stream");
-  stream->Open();
-  equipment->Save(*stream, 1);
+  RecordsetRef copy = CopyVisibleRowsAsPersisted(*equipment);
   equipment->Close();
-  stream->SetPosition(0);
-  auto copy = CreateObjectAs<Recordset>("adodb.Recordset");
-  copy->Open(*stream);
-  stream->Close();
   return copy;
 }
 
