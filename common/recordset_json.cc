@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <string_view>
 
 #include "common/recordset_values.h"
 
@@ -26,69 +27,153 @@ double NumberFromFloat(double value) {
   return out;
 }
 
-nlohmann::ordered_json ToJson(Recordset& rs, int depth);
+// Strict UTF-8 (no overlong forms, surrogates or code points past U+10FFFF):
+// such text needs no escaping beyond quotes, backslashes and controls.
+bool IsPlainJsonText(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p;
+    if (c < 0x80) {
+      if (c < 0x20 || c == '"' || c == '\\') return false;
+      ++p;
+      continue;
+    }
+    int extra;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (end - p <= extra) return false;
+    for (int i = 1; i <= extra; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
+      return false;
+    }
+    p += extra + 1;
+  }
+  return true;
+}
 
-nlohmann::ordered_json ValueToJson(const Variant& v, const FieldInfo& field, int depth) {
+// The text as a JSON string. Plain text is copied as it is; anything else
+// goes through the JSON library, whose escaping and replacement of invalid
+// UTF-8 (U+FFFD) the output has always had.
+void AppendString(std::string& out, std::string_view text) {
+  if (IsPlainJsonText(text)) {
+    out += '"';
+    out += text;
+    out += '"';
+    return;
+  }
+  out += nlohmann::ordered_json(std::string(text)).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void AppendInteger(std::string& out, int64_t value) {
+  char buffer[24];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, end);
+}
+
+// Doubles through the JSON library: its shortest round-trip form ("1.0",
+// "1e+20", null for NaN and infinities) is the one clients have seen.
+void AppendDouble(std::string& out, double value) { out += nlohmann::ordered_json(value).dump(); }
+
+void AppendRecordset(std::string& out, Recordset& rs, int depth);
+
+void AppendValue(std::string& out, const Variant& v, const FieldInfo& field, int depth) {
   switch (v.type()) {
     case VarType::kEmpty:
     case VarType::kNull:
-      return nullptr;
+      out += "null";
+      return;
     case VarType::kBoolean:
-      return v.boolean();
+      out += v.boolean() ? "true" : "false";
+      return;
     case VarType::kInteger:
     case VarType::kLong:
     case VarType::kLongLong:
     case VarType::kByte:
-      return v.integer();
+      AppendInteger(out, v.integer());
+      return;
     case VarType::kSingle:
-      return NumberFromFloat(v.real());
+      AppendDouble(out, NumberFromFloat(v.real()));
+      return;
     case VarType::kDouble:
     case VarType::kDecimal:
-      return v.real();
+      AppendDouble(out, v.real());
+      return;
     case VarType::kCurrency:
-      return v.currency().ToDouble();
+      AppendDouble(out, v.currency().ToDouble());
+      return;
     case VarType::kDate:
-      return FormatIsoDate(v.real());
+      AppendString(out, FormatIsoDate(v.real()));
+      return;
     case VarType::kString:
       if (field.type == DataType::kBinary) {
         static const char kHex[] = "0123456789abcdef";
-        std::string hex;
+        out += '"';
         for (unsigned char c : v.string()) {
-          hex += kHex[c >> 4];
-          hex += kHex[c & 15];
+          out += kHex[c >> 4];
+          out += kHex[c & 15];
         }
-        return hex;
+        out += '"';
+        return;
       }
-      return v.string();
+      AppendString(out, v.string());
+      return;
     case VarType::kObject:
       if (auto child = v.As<Recordset>(); child && child->IsOpen() && depth < kMaxDepth) {
-        return ToJson(*child, depth + 1);
+        AppendRecordset(out, *child, depth + 1);
+      } else {
+        out += "null";
       }
-      return nullptr;
+      return;
     default:
-      return DisplayText(v);
+      AppendString(out, DisplayText(v));
   }
 }
 
-nlohmann::ordered_json ToJson(Recordset& rs, int depth) {
-  nlohmann::ordered_json out;
-  auto& fields = out["fields"] = nlohmann::ordered_json::array();
+// Written straight into one string: building a JSON document first cost
+// an allocation per cell and dominated a cached answer's time.
+void AppendRecordset(std::string& out, Recordset& rs, int depth) {
   const int count = rs.FieldCount();
+  out += "{\"fields\":[";
   for (int f = 0; f < count; ++f) {
     const FieldInfo& info = rs.Field(f);
-    fields.push_back({{"name", info.name}, {"type", static_cast<int>(info.type)}, {"size", info.defined_size}});
+    if (f > 0) out += ',';
+    out += "{\"name\":";
+    AppendString(out, info.name);
+    out += ",\"type\":";
+    AppendInteger(out, static_cast<int>(info.type));
+    out += ",\"size\":";
+    AppendInteger(out, info.defined_size);
+    out += '}';
   }
-  auto& rows = out["rows"] = nlohmann::ordered_json::array();
+  out += "],\"rows\":[";
+  // Field names are unique (the recordset refuses a second field of a
+  // name), so each row is an object with one member per field.
   const int32_t n = rs.RecordCount();
   for (int32_t r = 0; r < n; ++r) {
-    nlohmann::ordered_json row = nlohmann::ordered_json::object();
+    if (r > 0) out += ',';
+    out += '{';
     for (int f = 0; f < count; ++f) {
+      if (f > 0) out += ',';
       const FieldInfo& info = rs.Field(f);
-      row[info.name] = ValueToJson(rs.ValueAt(r, f), info, depth);
+      AppendString(out, info.name);
+      out += ':';
+      AppendValue(out, rs.ValueAt(r, f), info, depth);
     }
-    rows.push_back(std::move(row));
+    out += '}';
   }
-  return out;
+  out += "]}";
 }
 
 // Display width: code points (each counted as one column).
@@ -132,7 +217,9 @@ void Pad(std::string& out, const std::string& text, size_t width) {
 }  // namespace
 
 std::string RecordsetToJson(Recordset& recordset) {
-  return ToJson(recordset, 0).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::string out;
+  AppendRecordset(out, recordset, 0);
+  return out;
 }
 
 std::string RecordsetToTable(Recordset& recordset) {

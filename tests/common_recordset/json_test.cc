@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <limits>
+
 #include "common/recordset_json.h"
 #include "test_data.h"
 
@@ -50,6 +52,41 @@ TEST(Json, ChapterAsNestedRecordsetAndOddValues) {
   EXPECT_EQ(json["rows"][0]["kids"]["rows"][0]["k"], 0.1);  // a Single prints as its own shortest text
   EXPECT_EQ(json["rows"][0]["bytes"], "01ab");
   EXPECT_EQ(json["rows"][0]["bad"], "a\xef\xbf\xbd");  // invalid UTF-8 is replaced, not an exception
+}
+
+// The text is written directly, not through a JSON document; it must be
+// the document's own text byte for byte, whatever the names and values.
+TEST(Json, SameTextAsTheJsonDocument) {
+  using Json = nlohmann::ordered_json;
+  struct Case {
+    const char* label;
+    std::vector<std::string> names;
+    std::vector<Variant> row;
+    Json expected_row;
+  };
+  const std::string bad_utf8 = "x\xc0\xafy\xed\xa0\x80z\xf4\x90\x80\x80";
+  const Case cases[] = {
+      {"escapes", {"a\"b", "c"}, {Variant(std::string("q\"\\\n\t\x01\x1f/")), Variant(std::string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\x97"))},
+       Json{{"a\"b", "q\"\\\n\t\x01\x1f/"}, {"c", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\x97"}}},
+      {"invalid UTF-8 in values and names", {bad_utf8}, {Variant(bad_utf8)}, Json{{bad_utf8, bad_utf8}}},
+      {"numbers", {"d", "e", "f", "g"}, {Variant(1.0), Variant(1e20), Variant(-0.0), Variant(0.1)},
+       Json{{"d", 1.0}, {"e", 1e20}, {"f", -0.0}, {"g", 0.1}}},
+      {"non-finite", {"n"}, {Variant(std::numeric_limits<double>::infinity())}, Json{{"n", nullptr}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Recordset rs;
+    Json fields = Json::array();
+    for (const std::string& name : c.names) {
+      rs.AppendField(name, DataType::kVariant);
+      fields.push_back({{"name", name}, {"type", static_cast<int>(DataType::kVariant)}, {"size", 0}});
+    }
+    rs.Open();
+    rs.AppendRow(c.row);
+    rs.AppendRow(c.row);
+    Json document{{"fields", fields}, {"rows", Json::array({c.expected_row, c.expected_row})}};
+    EXPECT_EQ(RecordsetToJson(rs), document.dump(-1, ' ', false, Json::error_handler_t::replace));
+  }
 }
 
 TEST(Table, FixedWidthColumns) {
