@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <string>
@@ -240,6 +241,37 @@ String ReplaceHits(const String& rest, const String& searched, const String& pat
   return out;
 }
 
+// Text that reads back unchanged through UTF-16: no ill-formed sequence
+// that the conversion would replace by U+FFFD.
+bool IsWellFormedUtf8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+bool HasAsciiLetter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return AsciiLower(c) >= 'a' && AsciiLower(c) <= 'z'; });
+}
+
+// Whether Replace on the whole of non-ASCII text may work on its bytes. An
+// ASCII pattern only ever matches ASCII characters, at the same places in
+// UTF-8 as in UTF-16; for text compare it must hold no letter, since only
+// letters have other characters folding to them (the Kelvin sign to "k").
+// The size bound keeps every result below the length limit, which counts
+// UTF-16 units on the other path.
+bool ReplaceOnBytes(std::string_view expression, std::string_view find, std::string_view replacement,
+                    int32_t start, CompareMode compare) {
+  if (start != 1 || find.empty() || !IsAscii(find)) return false;
+  if (compare == CompareMode::kText && HasAsciiLetter(find)) return false;
+  if (expression.size() > kMaxResultLength / (replacement.size() + 1)) return false;
+  return IsWellFormedUtf8(expression) && IsWellFormedUtf8(replacement);
+}
+
 }  // namespace
 
 std::string Replace(std::string_view expression, std::string_view find, std::string_view replacement,
@@ -256,6 +288,10 @@ std::string Replace(std::string_view expression, std::string_view find, std::str
       return ReplaceHits(rest, rest, std::string(find), std::string(replacement), count);
     }
     return ReplaceHits(rest, AsciiFold(rest), AsciiFold(find), std::string(replacement), count);
+  }
+  if (count != 0 && ReplaceOnBytes(expression, find, replacement, start, compare)) {
+    return ReplaceHits(std::string(expression), std::string(expression), std::string(find), std::string(replacement),
+                       count);
   }
   std::u16string text = ToUtf16(expression);
   std::u16string rest = static_cast<size_t>(start - 1) >= text.size() ? std::u16string()

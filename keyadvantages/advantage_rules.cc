@@ -57,8 +57,16 @@ AdvantageOutcome AdvantageRules::Decide(const AdvantageDefinition& advantage, co
   return out;
 }
 
+void AdvantageRules::SortByOption() {
+  // Every filter builds its view in the current order, so sorting again by
+  // the same keys would only rebuild that view; with rows in it the caller
+  // moves to the first row next, so skipping leaves the very same state.
+  if (specs_.RecordCount() > 0 && specs_.Sort() == kOptionOrder) return;
+  specs_.SetSort(kOptionOrder);
+}
+
 bool AdvantageRules::Locate(const std::string& vehicle, bool sort) {
-  if (sort) specs_.SetSort(kOptionOrder);
+  if (sort) SortByOption();
   if (specs_.RecordCount() == 0) return false;
   specs_.MoveFirst();
   specs_.Find(CriteriaOf(vehicle));
@@ -273,7 +281,7 @@ void AdvantageRules::Numeric(const AdvantageDefinition& advantage, AdvantageOutc
 
 void AdvantageRules::Ranking(const AdvantageDefinition& advantage, const std::string& advantage_filter,
                              AdvantageOutcome& out) {
-  specs_.SetSort(kOptionOrder);
+  SortByOption();
   specs_.MoveFirst();
   parent_schema_ = CurrentParentSchema();
 

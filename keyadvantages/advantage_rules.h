@@ -96,6 +96,8 @@ class AdvantageRules {
   // Finds the vehicle's first record, chosen options before the standard
   // record. `sort` re-sorts by option id first. False at the end.
   bool Locate(const std::string& vehicle, bool sort = true);
+  // Sorts the records by option id, descending.
+  void SortByOption();
   // Takes the current record as the side's value and the row's option.
   void TakeRecord(SideState& side, AdvantageOutcome& out);
   void Refilter(const std::string& criteria);

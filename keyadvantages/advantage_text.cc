@@ -42,11 +42,11 @@ bool IsUnlimited(int32_t schema_id, const std::string& value) {
 }
 
 bool HasPlaceholder(const std::string& text, const char* placeholder) {
-  // No character folds to the placeholders' symbols, so a text without
-  // their bytes has none; most sentences lack most placeholders, and this
-  // spares them the case-folding search.
-  if (text.find(placeholder) == std::string::npos) return false;
-  return vb::InStr(text, placeholder, vb::CompareMode::kText) > 0;
+  // The placeholders are ASCII symbols: no character folds to them and no
+  // ill-formed sequence swallows an ASCII byte, so a text-compare search
+  // finds them exactly where their bytes are, without case-folding the
+  // whole sentence.
+  return text.find(placeholder) != std::string::npos;
 }
 
 std::string ReplaceAll(const std::string& text, const char* placeholder, const std::string& replacement) {

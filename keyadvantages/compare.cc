@@ -30,6 +30,19 @@ const std::vector<Variant>& OptionIds(const Variant& options) {
   return options.array()->items;
 }
 
+// The result's fields in the order NewResult appends them, so that rows are
+// written by position rather than by a name lookup per value.
+enum ResultField : int {
+  kRowId,
+  kDescription,
+  kWinner,
+  kOptionId,
+  kSchemaId,
+  kOptionOnCompetitor,
+  kCategory,
+  kOptionalAdvantage,
+};
+
 // The comparison's result: one row per advantage with a winner.
 RecordsetRef NewResult(bool display_optional) {
   auto result = std::make_shared<Recordset>();
@@ -197,24 +210,24 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
 
       AdvantageOutcome outcome;
       if (specs->RecordCount() > 0) {
-        result->SetValue("row_id", descriptions->Value("row_id"));
-        result->SetValue("schema_id", specs->Value("schema_id"));
-        result->SetValue("category", descriptions->Value("category"));
+        result->SetValue(kRowId, descriptions->Value("row_id"));
+        result->SetValue(kSchemaId, specs->Value("schema_id"));
+        result->SetValue(kCategory, descriptions->Value("category"));
         outcome = rules.Decide(advantage, filter);
-        if (!outcome.winner.IsEmpty()) result->SetValue("winner", outcome.winner);
-        if (!outcome.option_id.IsEmpty()) result->SetValue("option_id", outcome.option_id);
+        if (!outcome.winner.IsEmpty()) result->SetValue(kWinner, outcome.winner);
+        if (!outcome.option_id.IsEmpty()) result->SetValue(kOptionId, outcome.option_id);
         if (booDisplayOptionalAdvantages && advantage.rule == "@") {
-          result->SetValue("optionaladvantage", Variant(outcome.optional_advantage));
+          result->SetValue(kOptionalAdvantage, Variant(outcome.optional_advantage));
         }
       }
 
       if (outcome.HasWinner()) {
         const std::string description = vb::ToText(descriptions->Value("Description"));
-        const int32_t schema_id = vb::CLng(result->Value("schema_id"));
+        const int32_t schema_id = vb::CLng(result->Value(kSchemaId));
         std::string winner_value;
         switch (outcome.WinningSide()) {
           case AdvantageOutcome::Side::kBase:
-            result->SetValue("description",
+            result->SetValue(kDescription,
                              Variant(FormatAdvantage(description, advantage.format, outcome.base.value,
                                                      outcome.base.translated, outcome.competitor.value, strProject,
                                                      outcome.competitor.translated, strTargetCurrencies,
@@ -222,7 +235,7 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
             winner_value = outcome.base.value;
             break;
           case AdvantageOutcome::Side::kCompetitor:
-            result->SetValue("description",
+            result->SetValue(kDescription,
                              Variant(FormatAdvantage(description, advantage.format, outcome.competitor.value,
                                                      outcome.competitor.translated, outcome.base.value, strProject,
                                                      outcome.base.translated, strTargetCurrencies, strConnection,
@@ -232,12 +245,12 @@ RecordsetRef KeyAdvantages::CompareBody(const std::string& strVehicles, const st
           case AdvantageOutcome::Side::kNone:
             break;
         }
-        specs->SetFilter(Variant(CompetitorOptionFilter(advantage, vb::CStr(result->Value("winner")), winner_value)));
+        specs->SetFilter(Variant(CompetitorOptionFilter(advantage, vb::CStr(result->Value(kWinner)), winner_value)));
         if (specs->RecordCount() > 0) {
           specs->SetSort(strOptionPriceField);
-          result->SetValue("option_on_competitor", specs->Value("option_id"));
+          result->SetValue(kOptionOnCompetitor, specs->Value("option_id"));
         } else {
-          result->SetValue("option_on_competitor", Variant(int32_t{0}));
+          result->SetValue(kOptionOnCompetitor, Variant(int32_t{0}));
         }
       } else {
         result->Delete(1);

@@ -1,5 +1,6 @@
 // Prices as text in other currencies, from the project's currency table.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,27 @@ void FindCurrency(Recordset& currencies, const std::string& code) {
   currencies.Find("code='" + code + "'");
 }
 
+// The currency table's columns by position, each looked up by name on its
+// first use: a missing column raises the same error at the same point as a
+// lookup by name on every read would.
+class CurrencyColumns {
+ public:
+  enum Column { kCode, kSymbol, kConversion, kDecimals, kSymbolAfter, kCount };
+
+  explicit CurrencyColumns(const Recordset& currencies) : currencies_(currencies) {}
+
+  const Variant& Value(Column column) {
+    static constexpr const char* kNames[kCount] = {"code", "symbol", "conversion", "decimals", "symbolafter"};
+    int& index = indexes_[column];
+    if (index < 0) index = currencies_.FieldIndex(kNames[column]);
+    return currencies_.Value(index);
+  }
+
+ private:
+  const Recordset& currencies_;
+  int indexes_[kCount] = {-1, -1, -1, -1, -1};
+};
+
 [[noreturn]] void RaiseCurrencyNotFound(const std::string& code) {
   throw ComError(kErrConversion, kConversionSource, "Currency: " + code + " not found");
 }
@@ -52,29 +74,36 @@ std::string KeyAdvantages::Format_Currency(const std::string& strTargetCurrencie
     const std::vector<std::string> codes = vb::Split(strTargetCurrencies, ",", -1, vb::CompareMode::kText);
     if (codes.empty()) RaiseVbError(kErrSubscriptOutOfRange);
     RecordsetRef currencies = LoadCurrencies(strProject, strConnection);
+    CurrencyColumns columns(*currencies);
 
     // The first code is the price's own currency; it is looked up untrimmed,
     // and a code missing from the table fails on reading its row.
     FindCurrency(*currencies, codes[0]);
     // The rate is kept as text of 15 significant digits and read back where
     // it is used, so amounts round as the stored rate text says.
-    const std::string rate = vb::FormatGeneralNumber(VbDivide(1, vb::CDbl(currencies->Value("conversion"))));
+    const std::string rate =
+        vb::FormatGeneralNumber(VbDivide(1, vb::CDbl(columns.Value(CurrencyColumns::kConversion))));
+    std::optional<double> rate_read;  // read back once, on first use
 
     const size_t last = codes.size() - 1;
     std::string text;
     for (size_t i = 0; i <= last; ++i) {
-      FindCurrency(*currencies, vb::Trim(codes[i]));
+      const std::string code = vb::Trim(codes[i]);
+      // The first code without surrounding blanks finds the row it found
+      // above, where the cursor still is.
+      if (i != 0 || code != codes[0]) FindCurrency(*currencies, code);
       // A null symbol prints as nothing rather than failing the whole text.
-      const std::string symbol = vb::ToText(currencies->Value("symbol"));
+      const std::string symbol = vb::ToText(columns.Value(CurrencyColumns::kSymbol));
       double amount = dblPrice;
       // Codes compare ignoring case with Unicode case folding, the same as any
       // case-insensitive comparison for codes of plain letters.
-      if (!vb::TextEquals(vb::ToText(currencies->Value("code")), codes[0])) {
-        amount = vb::CDbl(Variant(rate)) * vb::CDbl(currencies->Value("conversion")) * dblPrice;
+      if (!vb::TextEquals(vb::ToText(columns.Value(CurrencyColumns::kCode)), codes[0])) {
+        if (!rate_read) rate_read = vb::CDbl(Variant(rate));
+        amount = *rate_read * vb::CDbl(columns.Value(CurrencyColumns::kConversion)) * dblPrice;
       }
       const std::string number =
-          FormatLocaleNumber(amount, vb::CLng(currencies->Value("decimals")), intLanguageID);
-      const bool after = SymbolAfter(currencies->Value("symbolafter"));
+          FormatLocaleNumber(amount, vb::CLng(columns.Value(CurrencyColumns::kDecimals)), intLanguageID);
+      const bool after = SymbolAfter(columns.Value(CurrencyColumns::kSymbolAfter));
       if (i == 0 && last > 0) {
         text += after ? number + symbol + " (" : symbol + number + " (";
       } else if (i == 1) {

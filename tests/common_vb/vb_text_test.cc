@@ -101,6 +101,15 @@ TEST(TextFunctions, Replace) {
   EXPECT_EQ(Replace("1.5", ".", ","), "1,5");
   EXPECT_EQ(Replace("\xC3\x84pfel \xC3\xA4pfel", "\xC3\xA4", "a", 1, -1, CompareMode::kText), "apfel apfel");
   EXPECT_EQ(Replace("\xC3\xA9t\xC3\xA9", "t", "T", 2), "T\xC3\xA9");
+  // Non-ASCII text with an ASCII pattern: the byte path must give what the
+  // UTF-16 path gives, including folding to letters and repaired bytes.
+  EXPECT_EQ(Replace("Gr\xC3\xB6\xC3\x9F""e =? und =?", "=?", "\xC3\xBC", 1, -1, CompareMode::kText),
+            "Gr\xC3\xB6\xC3\x9F""e \xC3\xBC und \xC3\xBC");
+  EXPECT_EQ(Replace("=?\xF0\x9F\x98\x80=?", "=?", "!", 1, 1, CompareMode::kText), "!\xF0\x9F\x98\x80=?");
+  EXPECT_EQ(Replace("\xE2\x84\xAA k \xC3\xA9", "K", "x", 1, -1, CompareMode::kText), "x x \xC3\xA9");
+  EXPECT_EQ(Replace("\xE2\x84\xAA k \xC3\xA9", "k", "x"), "\xE2\x84\xAA x \xC3\xA9");
+  EXPECT_EQ(Replace("\xFF=? \xC3\xA9", "=?", "1", 1, -1, CompareMode::kText), "\xEF\xBF\xBD""1 \xC3\xA9");
+  EXPECT_EQ(Replace("=? \xC3\xA9", "=?", "\xC3", 1, -1, CompareMode::kText), "\xEF\xBF\xBD \xC3\xA9");
   EXPECT_EQ(ErrorOf([] { Replace("a", "a", "b", 0); }), kErrInvalidProcedureCall);
   EXPECT_EQ(ErrorOf([] { Replace("a", "a", "b", 1, -2); }), kErrInvalidProcedureCall);
 }
