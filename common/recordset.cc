@@ -670,6 +670,14 @@ void Recordset::AppendRow(std::vector<Variant> values) {
   }
 }
 
+void Recordset::AppendConvertedRow(std::vector<Variant> values) {
+  Impl& core = *impl_;
+  RequireOpen(core);
+  if (values.size() != core.width()) RaiseAdo(kErrArguments);
+  for (size_t f = 0; f < values.size(); ++f) values[f] = CoerceToField(core.fields[f], values[f]);
+  AppendRow(std::move(values));
+}
+
 // --- Filter, Sort, Find --------------------------------------------------------------------------
 
 void Recordset::SetFilter(const Variant& criteria) {

@@ -136,6 +136,12 @@ class Recordset : public Object {
   // Append a whole row without the edit protocol: the fast path drivers use
   // to fill a result. Values must already be of the field types.
   void AppendRow(std::vector<Variant> values);
+  // AppendRow for values not yet of the field types: each is converted as
+  // SetValue converts it, with the same errors, and nothing is appended when
+  // one fails. What AddNew, a SetValue per field and UpdateBatch give, less
+  // the edit bookkeeping, except that the cursor is left where AppendRow
+  // leaves it.
+  void AppendConvertedRow(std::vector<Variant> values);
   // Room for `rows` more appended rows, so that filling a large result does
   // not regrow the row storage (a capacity hint; no effect on contents).
   void Reserve(int32_t rows);

@@ -147,6 +147,16 @@ TEST_P(ConversionTest, ConvertsToTheFieldType) {
   } else {
     EXPECT_TRUE(rs.Value("f").IsEmpty());  // a failed write leaves the value alone
   }
+  // A whole row converts each value the same way, or appends nothing.
+  Recordset rows;
+  rows.AppendField("f", c.type, c.size);
+  rows.Open();
+  EXPECT_EQ(ErrorOf([&] { rows.AppendConvertedRow({c.input}); }), c.error);
+  ASSERT_EQ(rows.RecordCount(), c.error == 0 ? 1 : 0);
+  if (c.error == 0) {
+    EXPECT_EQ(rows.ValueAt(0, 0), c.stored);
+    EXPECT_EQ(rows.ValueAt(0, 0).type(), c.stored.type());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
