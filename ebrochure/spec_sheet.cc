@@ -212,6 +212,7 @@ RecordsetRef Categories::GetSpecs(const std::string& strCategory, int16_t intLan
     context.unlimited_text = unlimited_text_;
     ebrochure::SpecLineResolver resolver(std::move(context));
     brochure->MoveFirst();  // BuildWhereClause left it at its end
+    output->Reserve(brochure->RecordCount());  // one row per line: no regrowing
     while (!brochure->IsEOF()) {
       AppendLine(*output, resolver.Resolve());
       brochure->MoveNext();
