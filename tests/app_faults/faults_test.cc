@@ -267,6 +267,24 @@ class PsqlSession {
   FILE* pipe_;
 };
 
+// Waits (up to 10 s) until some session holds an exclusive lock on the
+// table: a loaded machine may start the holding session late.
+bool LockGranted(const std::string& connection, const std::string& table) {
+  const std::string command = "psql -tAc \"SELECT 1 FROM pg_locks l JOIN pg_class c ON c.oid = l.relation WHERE c.relname = '" +
+                              table + "' AND l.mode = 'AccessExclusiveLock' AND l.granted\" '" + connection + "' 2>/dev/null";
+  for (int i = 0; i < 200; ++i) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+      char buffer[64];
+      while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+      ::pclose(pipe);
+    }
+    if (out.find('1') != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 TEST_F(FaultTest, PostgresStoppedMidRunRecoversWithoutRestartAndTimesOutSlowStatements) {
   NEED_PROGRAMS_OR_SKIP(testing::PostgresMissing());
   testing::ThrowawayPostgres server;
@@ -331,7 +349,7 @@ TEST_F(FaultTest, PostgresStoppedMidRunRecoversWithoutRestartAndTimesOutSlowStat
   // statement waiting until the statement timeout cancels it.
   PsqlSession holder(server.connection());
   holder.Send("BEGIN; LOCK TABLE demo_project.e_brochure IN ACCESS EXCLUSIVE MODE;");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(LockGranted(server.connection(), "e_brochure")) << "the other session never took its lock";
   const size_t logged = SheetFailuresLogged();
   const auto started = std::chrono::steady_clock::now();
   const Outcome slow = Call(host, "specs", kSheet);
