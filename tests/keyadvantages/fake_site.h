@@ -5,9 +5,11 @@
 // one. Plus the shared Compare call, result rows and a private error log.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -182,15 +184,21 @@ inline std::vector<ResultRow> Rows(Recordset& rs) {
 }
 
 // Sends the error log to a file of the test's own; Lines() reads it back.
+// The folder carries the process id: CTest runs cases as parallel processes.
 class ScopedErrorLog {
  public:
-  ScopedErrorLog() : component_(::testing::TempDir() + "keyadv_test_component.so") {
+  ScopedErrorLog()
+      : folder_(::testing::TempDir() + "keyadv_log_" + std::to_string(::getpid())),
+        component_(folder_ + "/keyadv_test_component.so") {
+    std::filesystem::create_directories(folder_);
     SetComponentPathOverride(component_);
     std::remove(ErrorLogPath().c_str());
   }
   ~ScopedErrorLog() {
     std::remove(ErrorLogPath().c_str());
     SetComponentPathOverride(std::nullopt);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
   }
   const std::string& component() const { return component_; }
   std::vector<std::string> Lines() const {
@@ -203,7 +211,7 @@ class ScopedErrorLog {
   }
 
  private:
-  std::string component_;
+  std::string folder_, component_;
 };
 
 }  // namespace trelix::testing
