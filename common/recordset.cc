@@ -31,11 +31,6 @@ void EraseSorted(std::vector<uint32_t>& ids, uint32_t row) {
   if (it != ids.end() && *it == row) ids.erase(it);
 }
 
-// More compiled criteria than this in one recordset means the texts are not
-// repeating; start over rather than grow without bound.
-constexpr size_t kCriteriaCacheLimit = 512;
-// The same for the criteria a thread shares between recordsets.
-constexpr size_t kSharedCriteriaLimit = 8192;
 
 }  // namespace
 
@@ -128,40 +123,88 @@ void RecordsetCore::ResetRows() {
   for (auto& index : indexes) {
     if (index) index = std::make_unique<FieldIndex>();
   }
-  criteria_cache.clear();
-  field_signature.clear();
+  shape_ticket = {};
 }
 
-std::shared_ptr<const Criteria> RecordsetCore::Compile(const std::string& text) {
-  auto it = criteria_cache.find(text);
-  if (it != criteria_cache.end()) return it->second;
-  // Recordsets of one shape meet the same criteria call after call (every
-  // sheet line's filter, for every vehicle): the thread keeps what it
-  // compiled, by field names and types and text. A compiled criteria is
-  // immutable, so sharing it is safe.
-  if (field_signature.empty()) {
-    // Counted and length-prefixed, so that no names and text run together
-    // into another recordset's key.
-    field_signature = std::to_string(fields.size()) + '|';
-    for (const FieldInfo& field : fields) {
-      field_signature += std::to_string(static_cast<int32_t>(field.type)) + ':' + std::to_string(field.name.size()) +
-                         ':' + field.name;
+namespace {
+
+// Criteria compiled on this thread, by the field shape (names and types) of
+// the recordset and the criteria text. Recordsets of one shape meet the same
+// criteria call after call (every sheet line's filter, for every vehicle), so
+// each text is parsed once per shape. A compiled criteria is immutable, so
+// handing it to several recordsets is safe. A recordset keeps the ticket of
+// its shape, so that a lookup hashes the short text and a 4-byte shape
+// number rather than every field name.
+class ThreadCriteriaCache {
+ public:
+  ThreadCriteriaCache() { Reset(); }
+
+  std::shared_ptr<const Criteria> Compile(RecordsetCore& core, std::string_view text) {
+    const uint32_t shape = ShapeOf(core);
+    key_.assign(reinterpret_cast<const char*>(&shape), sizeof shape).append(text);
+    if (auto found = compiled_.find(key_); found != compiled_.end()) return found->second;
+    std::shared_ptr<const Criteria> compiled = CompileCriteria(text, core.fields);  // raises on bad text
+    if (compiled_.size() >= kLimit) {
+      // The texts are not repeating: start over rather than grow without bound.
+      Reset();
+      return Compile(core, text);
     }
+    compiled_.emplace(key_, compiled);
+    return compiled;
   }
-  thread_local std::unordered_map<std::string, std::shared_ptr<const Criteria>> shared;
-  thread_local std::string key;
-  key.assign(field_signature).append(text);
-  std::shared_ptr<const Criteria> compiled;
-  if (auto found = shared.find(key); found != shared.end()) {
-    compiled = found->second;
-  } else {
-    compiled = CompileCriteria(text, fields);
-    if (shared.size() >= kSharedCriteriaLimit) shared.clear();
-    shared.emplace(key, compiled);
+
+ private:
+  static constexpr size_t kLimit = 8192;
+  static constexpr size_t kShapeLimit = 256;
+
+  uint32_t ShapeOf(RecordsetCore& core) {
+    if (core.shape_ticket.table == table_) return core.shape_ticket.shape;
+    uint32_t found = 0;
+    while (found < shapes_.size() && !SameShape(shapes_[found], core.fields)) ++found;
+    if (found == shapes_.size()) {
+      if (shapes_.size() >= kShapeLimit) {
+        Reset();
+        found = 0;
+      }
+      std::vector<std::pair<DataType, std::string>> shape;
+      shape.reserve(core.fields.size());
+      for (const FieldInfo& field : core.fields) shape.emplace_back(field.type, field.name);
+      shapes_.push_back(std::move(shape));
+    }
+    core.shape_ticket = {table_, found};
+    return found;
   }
-  if (criteria_cache.size() >= kCriteriaCacheLimit) criteria_cache.clear();
-  criteria_cache.emplace(text, compiled);
-  return compiled;
+
+  static bool SameShape(const std::vector<std::pair<DataType, std::string>>& shape,
+                        const std::vector<FieldInfo>& fields) {
+    if (shape.size() != fields.size()) return false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      if (shape[i].first != fields[i].type || shape[i].second != fields[i].name) return false;
+    }
+    return true;
+  }
+
+  // A new table number makes every ticket handed out before (on any thread)
+  // unknown here, so no recordset reuses a shape number from another thread
+  // or from before a reset.
+  void Reset() {
+    static std::atomic<uint64_t> tables{0};
+    table_ = tables.fetch_add(1, std::memory_order_relaxed) + 1;
+    shapes_.clear();
+    compiled_.clear();
+  }
+
+  uint64_t table_ = 0;
+  std::vector<std::vector<std::pair<DataType, std::string>>> shapes_;
+  std::unordered_map<std::string, std::shared_ptr<const Criteria>> compiled_;
+  std::string key_;
+};
+
+}  // namespace
+
+std::shared_ptr<const Criteria> RecordsetCore::Compile(std::string_view text) {
+  thread_local ThreadCriteriaCache cache;
+  return cache.Compile(*this, text);
 }
 
 bool RecordsetCore::RowMatches(uint32_t row, const Criteria& c) const {
@@ -300,14 +343,23 @@ void RecordsetCore::RebuildView() {
     // alone: an equal index key is an equal value.
     const bool bucket_is_answer = criteria->IsSingleTerm();
     static const std::vector<uint32_t> kNoRows;
+    // Indexes already built are asked first; another is built only when
+    // none of them narrows the group to a few rows, since building one costs
+    // a pass over every row and testing a few rows costs next to nothing.
+    constexpr size_t kFewRows = 32;
     for (const auto& group : criteria->groups) {
       const std::vector<uint32_t>* best = nullptr;
-      for (const Term& term : group) {
-        if (!term.index_key || !indexes[static_cast<size_t>(term.field)]) continue;
-        const auto& map = BuiltIndex(static_cast<size_t>(term.field)).buckets;
-        auto it = map.find(*term.index_key);
-        const std::vector<uint32_t>* rows = it == map.end() ? &kNoRows : &it->second;
-        if (!best || rows->size() < best->size()) best = rows;
+      for (const bool built : {true, false}) {
+        if (!built && best && best->size() <= kFewRows) break;
+        for (const Term& term : group) {
+          const auto& index = indexes[static_cast<size_t>(term.field)];
+          if (!term.index_key || !index || index->built != built) continue;
+          const auto& map = BuiltIndex(static_cast<size_t>(term.field)).buckets;
+          auto it = map.find(*term.index_key);
+          const std::vector<uint32_t>* rows = it == map.end() ? &kNoRows : &it->second;
+          if (!best || rows->size() < best->size()) best = rows;
+          if (!built && best->size() <= kFewRows) break;
+        }
       }
       if (!best) {
         from_index = false;
@@ -674,7 +726,9 @@ void Recordset::AppendConvertedRow(std::vector<Variant> values) {
   Impl& core = *impl_;
   RequireOpen(core);
   if (values.size() != core.width()) RaiseAdo(kErrArguments);
-  for (size_t f = 0; f < values.size(); ++f) values[f] = CoerceToField(core.fields[f], values[f]);
+  for (size_t f = 0; f < values.size(); ++f) {
+    if (!StoredAsIs(core.fields[f], values[f])) values[f] = CoerceToField(core.fields[f], values[f]);
+  }
   AppendRow(std::move(values));
 }
 
@@ -692,7 +746,7 @@ void Recordset::SetFilter(const Variant& criteria) {
       core.filter = criteria;
       return;
     }
-    auto compiled = core.Compile(std::string(text));  // raises, leaving the old filter in place
+    auto compiled = core.Compile(text);  // raises, leaving the old filter in place
     core.filter = criteria;
     core.filter_kind = FilterKind::kCriteria;
     core.criteria = std::move(compiled);
@@ -800,7 +854,7 @@ void Recordset::Find(std::string_view criteria, int32_t skip, int32_t direction)
   Impl& core = *impl_;
   RequireOpen(core);
   if (direction != 1 && direction != -1) RaiseAdo(kErrArguments);
-  auto compiled = core.Compile(std::string(TrimView(criteria)));
+  auto compiled = core.Compile(TrimView(criteria));
   if (!compiled->IsSingleTerm()) RaiseAdo(kErrArguments);  // one term only: no AND/OR
   const Term& term = compiled->groups[0][0];
   const int64_t size = static_cast<int64_t>(core.view.size());

@@ -138,13 +138,13 @@ struct RecordsetCore {
     std::vector<uint32_t> positions;
   } find_positions;
 
-  // Compiled criteria by text, so that a loop setting the same few filters
-  // parses each once.
-  std::unordered_map<std::string, std::shared_ptr<const Criteria>> criteria_cache;
-  // The field names and types criteria are compiled against, as one text:
-  // the key of the thread's criteria cache shared by recordsets of one shape.
-  // Empty until first needed; reset when the fields change.
-  std::string field_signature;
+  // This recordset's field shape as the criteria cache of one thread
+  // numbered it; a ticket of another table (thread, or before a reset) is
+  // looked up again. Reset when the fields change.
+  struct ShapeTicket {
+    uint64_t table = 0;
+    uint32_t shape = 0;
+  } shape_ticket;
 
   // Field indexes by the exact name last asked for: code reads the same few
   // fields by name in every row. Only found names are kept, so appending
@@ -172,7 +172,7 @@ struct RecordsetCore {
   // Fields changed: reset row storage and caches.
   void ResetRows();
 
-  std::shared_ptr<const Criteria> Compile(const std::string& text);
+  std::shared_ptr<const Criteria> Compile(std::string_view text);
   bool RowMatches(uint32_t row, const Criteria& criteria) const;
   // Recomputes the view from filter and sort and moves to its first row.
   void RebuildView();

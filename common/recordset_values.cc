@@ -700,6 +700,26 @@ std::string TextOf(const Variant& value) {
 
 }  // namespace
 
+bool StoredAsIs(const FieldInfo& field, const Variant& value) {
+  switch (value.type()) {
+    case VarType::kNull:
+      return IsNullable(field);
+    case VarType::kString:
+      if (ClassOf(field.type) == FieldClass::kVariant) return true;
+      // Longer in bytes than the size may still fit in UTF-16 units; the
+      // full conversion decides.
+      return ClassOf(field.type) == FieldClass::kText &&
+             (field.defined_size <= 0 || field.type == DataType::kBSTR || field.type == DataType::kGUID ||
+              static_cast<int64_t>(value.string().size()) <= field.defined_size);
+    case VarType::kLong:
+      return field.type == DataType::kInteger || ClassOf(field.type) == FieldClass::kVariant;
+    case VarType::kLongLong:
+      return field.type == DataType::kBigInt || ClassOf(field.type) == FieldClass::kVariant;
+    default:
+      return false;
+  }
+}
+
 Variant CoerceToField(const FieldInfo& field, const Variant& value) {
   if (value.IsEmpty() || value.IsNull()) {
     if (!IsNullable(field)) MultipleStep();

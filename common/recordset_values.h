@@ -95,6 +95,9 @@ std::string FormatGeneralDate(double ole_date);
 // -2147217887 when the field does not accept Null), 13 when the value cannot
 // be converted, -2147217887 when it does not fit (too long text, overflow).
 Variant CoerceToField(const FieldInfo& field, const Variant& value);
+// Whether CoerceToField would hand `value` back unchanged, checked without
+// copying it: the common case of a row written with values of the field types.
+bool StoredAsIs(const FieldInfo& field, const Variant& value);
 
 // True when the field accepts Null.
 bool IsNullable(const FieldInfo& field);

@@ -2,6 +2,7 @@
 // and what each does to the cursor.
 
 #include <random>
+#include <thread>
 
 #include "test_data.h"
 
@@ -108,6 +109,41 @@ TEST(FilterState, DeepNestingIsRefusedNotACrash) {
   std::string ok = std::string(20, '(') + "id = 1" + std::string(20, ')');
   rs->SetFilter(Variant(ok));
   EXPECT_EQ(rs->RecordCount(), 1);
+}
+
+// Compiled criteria are kept per thread by field shape: one text on
+// recordsets of other field orders or types, on other threads and after the
+// thread has met more shapes than it keeps, still reads each one's own fields.
+TEST(FilterState, OneTextOverRecordsetsOfOtherShapes) {
+  auto make = [](std::vector<std::pair<std::string, DataType>> fields, std::vector<Variant> row) {
+    auto rs = std::make_shared<Recordset>();
+    for (const auto& [name, type] : fields) rs->AppendField(name, type, 10);
+    rs->Open();
+    rs->AppendConvertedRow(std::move(row));
+    return rs;
+  };
+  auto selected = [](Recordset& rs) {
+    rs.SetFilter(Variant("a = 1"));
+    return rs.RecordCount();
+  };
+  auto a_first = make({{"a", DataType::kInteger}, {"b", DataType::kInteger}}, {Variant(int32_t{1}), Variant(int32_t{2})});
+  auto b_first = make({{"b", DataType::kInteger}, {"a", DataType::kInteger}}, {Variant(int32_t{1}), Variant(int32_t{2})});
+  auto a_text = make({{"a", DataType::kVarWChar}, {"b", DataType::kInteger}}, {Variant("1"), Variant(int32_t{2})});
+  EXPECT_EQ(selected(*b_first), 0);
+  EXPECT_EQ(selected(*a_first), 1);
+  EXPECT_EQ(selected(*a_text), 1);
+  EXPECT_EQ(selected(*b_first), 0);
+  // Shaped on another thread first, then filtered here.
+  auto other = make({{"b", DataType::kInteger}, {"a", DataType::kInteger}}, {Variant(int32_t{2}), Variant(int32_t{1})});
+  std::thread([&] { EXPECT_EQ(selected(*other), 1); }).join();
+  EXPECT_EQ(selected(*other), 1);
+  for (int n = 0; n < 300; ++n) {
+    auto shape = make({{"a", DataType::kInteger}, {"x" + std::to_string(n), DataType::kInteger}},
+                      {Variant(int32_t{1}), Variant(int32_t{n})});
+    EXPECT_EQ(selected(*shape), 1);
+  }
+  EXPECT_EQ(selected(*b_first), 0);
+  EXPECT_EQ(selected(*other), 1);
 }
 
 TEST(FilterState, ReadsBackAsSetAndClearsToZero) {

@@ -163,6 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
     Types, ConversionTest,
     ::testing::Values(
         ConversionCase{DataType::kInteger, 0, Variant("42"), Variant(int32_t{42}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant(int32_t{7}), Variant(int32_t{7}), 0},
+        ConversionCase{DataType::kDouble, 0, Variant(int32_t{2}), Variant(2.0), 0},
+        ConversionCase{DataType::kBigInt, 0, Variant(int32_t{2}), Variant(int64_t{2}), 0},
+        ConversionCase{DataType::kInteger, 0, Variant(int64_t{2}), Variant(int32_t{2}), 0},
+        ConversionCase{DataType::kVariant, 0, Variant("x"), Variant("x"), 0},
         ConversionCase{DataType::kInteger, 0, Variant(2.5), Variant(int32_t{2}), 0},
         ConversionCase{DataType::kInteger, 0, Variant(3.5), Variant(int32_t{4}), 0},
         ConversionCase{DataType::kInteger, 0, Variant(true), Variant(int32_t{-1}), 0},
@@ -203,6 +208,15 @@ TEST(Editing, NullNeedsANullableField) {
   EXPECT_EQ(ErrorOf([&] { rs.SetValue("strict", Variant::Null()); }), kMultipleStep);
   rs.SetValue("nullable", Variant::Null());
   EXPECT_TRUE(rs.Value("nullable").IsNull());
+  // A whole row takes the same rule, Null or not already of the field type.
+  Recordset rows;
+  rows.AppendField("strict", DataType::kInteger, 0, 0);
+  rows.AppendField("nullable", DataType::kInteger, 0, 0x20);
+  rows.Open();
+  EXPECT_EQ(ErrorOf([&] { rows.AppendConvertedRow({Variant::Null(), Variant::Null()}); }), kMultipleStep);
+  rows.AppendConvertedRow({Variant(int32_t{1}), Variant::Null()});
+  EXPECT_TRUE(rows.ValueAt(0, 1).IsNull());
+  EXPECT_EQ(rows.RecordCount(), 1);
 }
 
 TEST(Clone, CopiesVisibleRowsIndependently) {
