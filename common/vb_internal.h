@@ -26,6 +26,23 @@ ParseStatus ParseNumberText(std::string_view text, double* out);
 // (15 for Double, 7 for Single). Raises 6 for infinities and NaN.
 std::string FormatReal(double value, int digits);
 
+// The same text written into `out` (room for kRealTextChars) with
+// `separator` as the decimal separator; returns its length. kShortcuts takes
+// the cheap routes where they give the same digits (whole numbers below
+// 10^digits through integer conversion, otherwise the shortest round-trip
+// digits when they are few enough); kGeneral always rounds the exact value,
+// which the tests use to hold the shortcuts to it.
+enum class RealPath : uint8_t { kShortcuts, kGeneral };
+inline constexpr size_t kRealTextChars = 48;
+size_t FormatRealTo(double value, int digits, char separator, char* out, RealPath path = RealPath::kShortcuts);
+
+// The parser's shortcut for the common text "[-]digits[<decimal>digits]"
+// with at most 19 digits whose value is exact in a double; false (leaving
+// `*out` alone) for any other text, which then takes the general parser.
+bool ParsePlainNumber(std::string_view text, char decimal, double* out);
+// ParseNumberText without the shortcut.
+ParseStatus ParseNumberTextGeneral(std::string_view text, double* out);
+
 // Round half to even (the automation rounding of CInt, CLng, \ and Mod).
 double RoundHalfEven(double value);
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "common/com_error.h"
@@ -159,33 +160,88 @@ double RoundHalfEven(double value) {
   return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
 }
 
-std::string FormatReal(double value, int digits) {
-  if (!std::isfinite(value)) RaiseVbError(kErrOverflow);
-  if (value == 0) return "0";  // also -0
+namespace {
+
+// The significant digits of |value| rounded to at most `digits` digits,
+// trailing zeros dropped, and the decimal exponent of the first one.
+struct RealDigits {
+  bool negative = false;
+  int count = 0;
+  int exponent = 0;
+  char mantissa[24];
+};
+
+// Whole numbers below 10^digits: their digits are exact, nothing rounds.
+bool WholeNumberDigits(double value, int digits, RealDigits* d) {
+  static constexpr double kLimits[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const double magnitude = std::fabs(value);
+  if (digits < 1 || digits > 15 || !(magnitude < kLimits[digits]) || magnitude != std::trunc(magnitude)) return false;
+  uint64_t whole = static_cast<uint64_t>(magnitude);
+  char reversed[20];
+  int length = 0;
+  do {
+    reversed[length++] = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  d->negative = std::signbit(value);
+  d->exponent = length - 1;
+  d->count = length;
+  for (int i = 0; i < length; ++i) d->mantissa[i] = reversed[length - 1 - i];
+  while (d->count > 1 && d->mantissa[d->count - 1] == '0') --d->count;
+  return true;
+}
+
+// Reads "[-]d[.ddd]e(+|-)XX" as to_chars writes it.
+void ReadScientific(const char* p, const char* end, RealDigits* d) {
+  d->negative = *p == '-';
+  if (d->negative) ++p;
+  d->count = 0;
+  for (; *p != 'e'; ++p) {
+    if (*p != '.') d->mantissa[d->count++] = *p;
+  }
+  d->exponent = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), end, d->exponent);  // to_chars does not terminate
+}
+
+// The shortest digits that read back as `value` are its digits rounded to
+// `digits` places whenever there are at most that many: such a text lies
+// within half a unit in the last place of the double, far less than half a
+// step between texts of 15 (or fewer) significant digits, so no other text
+// of that length is nearer and there is no tie. Subnormals are left out:
+// their units in the last place are too coarse for that argument.
+bool ShortestDigits(double value, int digits, RealDigits* d) {
+  if (digits < 1 || digits > 15 || std::fabs(value) < std::numeric_limits<double>::min()) return false;
+  char buf[40];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  if (ec != std::errc()) return false;
+  int significant = 0;
+  for (const char* p = buf; p != end && *p != 'e'; ++p) significant += (*p >= '0' && *p <= '9');
+  if (significant > digits) return false;
+  ReadScientific(buf, end, d);
+  while (d->count > 1 && d->mantissa[d->count - 1] == '0') --d->count;
+  return true;
+}
+
+// The exact value rounded to `digits` significant digits, exact ties away
+// from zero, as the automation runtime does (654322.25 as a Single is
+// "654322.3").
+void RoundedDigits(double value, int digits, RealDigits* d) {
   // One digit more than kept, correctly rounded; the last one decides the
-  // rounding. Exact ties round away from zero, as the automation runtime
-  // does (654322.25 as a Single is "654322.3").
+  // rounding.
   char buf[96];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits);
   (void)ec;  // cannot fail: the buffer holds any double at this precision
-  // buf: [-]d.ddd...e(+|-)XX
-  const char* p = buf;
-  bool negative = *p == '-';
-  if (negative) ++p;
-  char mantissa[24];
-  int count = 0;
-  for (; *p != 'e'; ++p) {
-    if (*p != '.') mantissa[count++] = *p;
-  }
-  int exponent = 0;
-  std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);  // to_chars does not terminate
+  ReadScientific(buf, end, d);
+  char* mantissa = d->mantissa;
+  int count = d->count;
   char dropped = mantissa[--count];
   if (dropped == '5') {
     // A 5 here may come from below the midpoint; look at the exact digits.
     auto [wide_end, wide_ec] =
         std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits + 40);
     (void)wide_ec;
-    const char* q = buf + (negative ? 1 : 0);
+    const char* q = buf + (d->negative ? 1 : 0);
     int seen = 0;
     for (; *q != 'e'; ++q) {
       if (*q == '.') continue;
@@ -205,11 +261,19 @@ std::string FormatReal(double value, int digits) {
     } else {
       mantissa[0] = '1';
       for (int j = 1; j < count; ++j) mantissa[j] = '0';
-      ++exponent;
+      ++d->exponent;
     }
   }
   while (count > 1 && mantissa[count - 1] == '0') --count;
+  d->count = count;
+}
 
+// The general number format of the digits: fixed notation where VB uses
+// it, otherwise d.dddE+XX.
+size_t LayOut(const RealDigits& d, int digits, char separator, char* out) {
+  const char* mantissa = d.mantissa;
+  const int count = d.count;
+  const int exponent = d.exponent;
   bool exponent_form = exponent < -4 || exponent >= digits;
   if (exponent_form && exponent < 0) {
     // Small magnitudes stay in fixed notation while their digits fit in the
@@ -219,40 +283,102 @@ std::string FormatReal(double value, int digits) {
     if (-exponent + k < digits) exponent_form = false;
   }
 
-  const char separator = DecimalSeparator();
-  std::string out;
-  out.reserve(32);
-  if (negative) out.push_back('-');
+  char* p = out;
+  if (d.negative) *p++ = '-';
   if (exponent_form) {
-    out.push_back(mantissa[0]);
+    *p++ = mantissa[0];
     if (count > 1) {
-      out.push_back(separator);
-      out.append(mantissa + 1, count - 1);
+      *p++ = separator;
+      std::memcpy(p, mantissa + 1, static_cast<size_t>(count - 1));
+      p += count - 1;
     }
-    out.push_back('E');
-    out.push_back(exponent < 0 ? '-' : '+');
+    *p++ = 'E';
+    *p++ = exponent < 0 ? '-' : '+';
     int magnitude = std::abs(exponent);
-    if (magnitude < 10) out.push_back('0');
-    out += std::to_string(magnitude);
-    return out;
+    if (magnitude < 10) *p++ = '0';
+    p = std::to_chars(p, out + kRealTextChars, magnitude).ptr;
+    return static_cast<size_t>(p - out);
   }
   if (exponent >= 0) {
     int integer_digits = exponent + 1;
-    for (int i = 0; i < integer_digits; ++i) out.push_back(i < count ? mantissa[i] : '0');
+    for (int i = 0; i < integer_digits; ++i) *p++ = i < count ? mantissa[i] : '0';
     if (count > integer_digits) {
-      out.push_back(separator);
-      out.append(mantissa + integer_digits, count - integer_digits);
+      *p++ = separator;
+      std::memcpy(p, mantissa + integer_digits, static_cast<size_t>(count - integer_digits));
+      p += count - integer_digits;
     }
-    return out;
+    return static_cast<size_t>(p - out);
   }
-  out.push_back('0');
-  out.push_back(separator);
-  out.append(static_cast<size_t>(-exponent - 1), '0');
-  out.append(mantissa, count);
-  return out;
+  *p++ = '0';
+  *p++ = separator;
+  std::memset(p, '0', static_cast<size_t>(-exponent - 1));
+  p += -exponent - 1;
+  std::memcpy(p, mantissa, static_cast<size_t>(count));
+  p += count;
+  return static_cast<size_t>(p - out);
+}
+
+}  // namespace
+
+size_t FormatRealTo(double value, int digits, char separator, char* out, RealPath path) {
+  if (!std::isfinite(value)) RaiseVbError(kErrOverflow);
+  if (value == 0) {  // also -0
+    out[0] = '0';
+    return 1;
+  }
+  RealDigits d;
+  if (path == RealPath::kGeneral ||
+      (!WholeNumberDigits(value, digits, &d) && !ShortestDigits(value, digits, &d))) {
+    RoundedDigits(value, digits, &d);
+  }
+  return LayOut(d, digits, separator, out);
+}
+
+std::string FormatReal(double value, int digits) {
+  char text[kRealTextChars];
+  // Built on the stack and copied once: the usual texts fit a string's own
+  // storage, so most calls allocate nothing.
+  return std::string(text, FormatRealTo(value, digits, DecimalSeparator(), text));
+}
+
+bool ParsePlainNumber(std::string_view s, char decimal, double* out) {
+  // Powers of ten exact in a double; an exact whole number below 2^53
+  // divided by one of them is correctly rounded, as the general parser's
+  // conversion is.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  if (decimal != '.' && decimal != ',') return false;
+  size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) i = 1;
+  uint64_t whole = 0;
+  int digits = 0;
+  int fraction = -1;  // digits after the separator; -1 before it
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (IsDigit(c)) {
+      if (++digits > 19) return false;
+      whole = whole * 10 + static_cast<uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == decimal && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || whole > (uint64_t{1} << 53)) return false;
+  double value = static_cast<double>(whole);
+  if (fraction > 0) value /= kPowers[fraction];
+  *out = negative ? -value : value;
+  return true;
 }
 
 ParseStatus ParseNumberText(std::string_view s, double* out) {
+  if (ParsePlainNumber(s, DecimalSeparator(), out)) return ParseStatus::kOk;
+  return ParseNumberTextGeneral(s, out);
+}
+
+ParseStatus ParseNumberTextGeneral(std::string_view s, double* out) {
   const char decimal = DecimalSeparator();
   const char thousands = ThousandsSeparator();
   const std::string_view currency = CurrencySymbol(decimal);
