@@ -109,16 +109,35 @@ std::string FormatLocaleNumber(double value, int32_t decimals, int16_t language_
 
   // The value as the process writes it, with its decimal separator made a
   // point: the formatting service reads only "." as the decimal point.
-  std::string text = vb::FormatGeneralNumber(value);
+  // With a point or a comma as the process separator that is the general
+  // format written with a point straight away, on the stack; any other
+  // separator goes the long way, where it may also stand for a sign or the
+  // exponent letter and be changed with them.
+  char buffer[vb::kGeneralNumberChars];
+  std::string long_way;
+  std::string_view text;
   const char separator = vb::DecimalSeparator();
-  if (separator != '.') {
-    for (char& c : text) {
+  if (separator == '.' || separator == ',') {
+    text = std::string_view(buffer, vb::FormatGeneralNumberTo(value, '.', buffer));
+  } else {
+    long_way = vb::FormatGeneralNumber(value);
+    for (char& c : long_way) {
       if (c == separator) c = '.';
     }
+    text = long_way;
   }
 
+  // The locale is known here (it has a grouping), so it is not looked up
+  // again; the single-digit grouping values expand to the same few records.
+  static const std::array<DigitGrouping, 10> kGroupings = [] {
+    std::array<DigitGrouping, 10> groupings;
+    for (uint32_t g = 0; g < groupings.size(); ++g) groupings[g] = DigitGrouping::FromFormatValue(g);
+    return groupings;
+  }();
   std::string result;
-  if (!GetNumberFormat(lcid, text, format, &result)) RaiseVbError(kErrInvalidProcedureCall);
+  if (!FormatNumberForKnownLocale(text, format, kGroupings[format.grouping], &result)) {
+    RaiseVbError(kErrInvalidProcedureCall);
+  }
   return result;
 }
 

@@ -66,7 +66,12 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
 
 bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& format,
                      const DigitGrouping& grouping, std::string* out, size_t buffer_chars) {
-  if (!KnownLocale(lcid) || number.size() > kMaxInput) return false;
+  return KnownLocale(lcid) && FormatNumberForKnownLocale(number, format, grouping, out, buffer_chars);
+}
+
+bool FormatNumberForKnownLocale(std::string_view number, const NumberFormat& format, const DigitGrouping& grouping,
+                                std::string* out, size_t buffer_chars) {
+  if (number.size() > kMaxInput) return false;
   // The fraction alone must fit; this also rejects a huge digit count
   // before any padding is written.
   if (format.num_digits >= buffer_chars) return false;
@@ -123,7 +128,9 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
   // decimal point through the group sizes. Grouping comes after rounding,
   // so a carry that adds a digit is grouped like the others (999.5 at no
   // decimals gives 1,000, as a person would write it).
-  uint8_t separators_before[1 + kMaxInput] = {};
+  uint8_t separators_before[1 + kMaxInput];
+  std::memset(separators_before, 0, integer_length);
+  size_t separator_count = 0;
   {
     size_t consumed = 0;
     for (size_t group = 0; integer_length > 0; ++group) {
@@ -138,38 +145,49 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
       if (consumed + size >= integer_length) break;
       consumed += size;
       ++separators_before[integer_length - consumed];
+      ++separator_count;
     }
   }
 
+  // The text is sized once and written in place.
+  const std::string_view thousand = format.thousand_separator;
+  const std::string_view decimal = format.decimal_separator;
+  size_t text_length = integer_length + separator_count * thousand.size();
+  if (integer_length == 0 && format.leading_zero != 0) text_length = 1;
+  if (format.num_digits > 0) text_length += decimal.size() + format.num_digits;
+  if (negative) text_length += (format.negative_order == 1 || format.negative_order == 3) ? 1 : 2;
   std::string& text = *out;
-  text.clear();
-  text.reserve(4 + integer_length * (1 + format.thousand_separator.size()) + format.decimal_separator.size() +
-               format.num_digits);
+  text.resize(text_length);
+  char* p = text.data();
+  auto put = [&p](std::string_view piece) {
+    for (char c : piece) *p++ = c;
+  };
   if (negative) {
     switch (format.negative_order) {
-      case 0: text += '('; break;
-      case 1: text += kNegativeSign; break;
-      case 2: text += kNegativeSign; text += ' '; break;
+      case 0: *p++ = '('; break;
+      case 1: put(kNegativeSign); break;
+      case 2: put(kNegativeSign); *p++ = ' '; break;
       default: break;
     }
   }
   if (integer_length == 0) {
-    if (format.leading_zero != 0) text += '0';
+    if (format.leading_zero != 0) *p++ = '0';
   } else {
     for (size_t i = 0; i < integer_length; ++i) {
-      for (uint8_t s = 0; s < separators_before[i]; ++s) text += format.thousand_separator;
-      text += first[i];
+      for (uint8_t s = 0; s < separators_before[i]; ++s) put(thousand);
+      *p++ = first[i];
     }
   }
   if (format.num_digits > 0) {
-    text += format.decimal_separator;
-    text.append(first + integer_length, format.num_digits);
+    put(decimal);
+    std::memcpy(p, first + integer_length, format.num_digits);
+    p += format.num_digits;
   }
   if (negative) {
     switch (format.negative_order) {
-      case 0: text += ')'; break;
-      case 3: text += kNegativeSign; break;
-      case 4: text += ' '; text += kNegativeSign; break;
+      case 0: *p++ = ')'; break;
+      case 3: put(kNegativeSign); break;
+      case 4: *p++ = ' '; put(kNegativeSign); break;
       default: break;
     }
   }

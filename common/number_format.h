@@ -64,4 +64,10 @@ bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& 
 bool GetNumberFormat(int32_t lcid, std::string_view number, const NumberFormat& format,
                      const DigitGrouping& grouping, std::string* out, size_t buffer_chars = kNumberBufferChars);
 
+// The same for a locale the caller has already found known (0 or one of
+// the table's), so that a caller holding the locale's data does not look
+// it up a second time.
+bool FormatNumberForKnownLocale(std::string_view number, const NumberFormat& format, const DigitGrouping& grouping,
+                                std::string* out, size_t buffer_chars = kNumberBufferChars);
+
 }  // namespace trelix

@@ -33,7 +33,7 @@ std::string FormatReal(double value, int digits);
 // digits when they are few enough); kGeneral always rounds the exact value,
 // which the tests use to hold the shortcuts to it.
 enum class RealPath : uint8_t { kShortcuts, kGeneral };
-inline constexpr size_t kRealTextChars = 48;
+inline constexpr size_t kRealTextChars = 48;  // kGeneralNumberChars of vb_runtime.h
 size_t FormatRealTo(double value, int digits, char separator, char* out, RealPath path = RealPath::kShortcuts);
 
 // The parser's shortcut for the common text "[-]digits[<decimal>digits]"

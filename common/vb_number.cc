@@ -142,6 +142,11 @@ void SetDecimalSeparatorOverride(std::optional<char> separator) {
 
 std::string FormatGeneralNumber(double value) { return internal::FormatReal(value, 15); }
 
+size_t FormatGeneralNumberTo(double value, char separator, char* out) {
+  static_assert(kGeneralNumberChars >= internal::kRealTextChars);
+  return internal::FormatRealTo(value, 15, separator, out);
+}
+
 std::optional<double> ParseNumber(std::string_view text) {
   double value;
   if (internal::ParseNumberText(text, &value) != internal::ParseStatus::kOk) return std::nullopt;

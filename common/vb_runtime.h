@@ -44,6 +44,11 @@ std::string CStr(const Variant& value);
 // ("1E+16", "1.5E-16") outside VB's range (small values stay fixed while
 // their digits fit: 0.000015).
 std::string FormatGeneralNumber(double value);
+// The same text written into `out` (room for kGeneralNumberChars) with
+// `separator` as its decimal separator, without allocating; returns the
+// length.
+inline constexpr size_t kGeneralNumberChars = 48;
+size_t FormatGeneralNumberTo(double value, char separator, char* out);
 // The general date format ("5/12/2026 2:03:04 PM", date or time part alone
 // when the other is zero), as the en-US regional setting writes it.
 std::string FormatGeneralDate(double ole_date);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/com_error.h"
+#include "common/number_format.h"
 #include "common/vb_runtime.h"
 
 namespace trelix {
@@ -113,6 +114,46 @@ TEST_F(LocaleTest, CommaDecimalProcess) {
   EXPECT_EQ(FormatLocaleNumber(-0.25, 0, 1), "(0)");
   // Locale 0 is the process's own convention.
   EXPECT_EQ(FormatLocaleNumber(1234.5, 2, 22), "1.234,50");
+}
+
+// FormatLocaleNumber writes the value with a point straight away and skips
+// the second locale lookup; composed from the public pieces the long way
+// (the process's text, its separator made a point, the formatting service)
+// it must give the same text for every process separator.
+TEST_F(LocaleTest, SameTextAsTheLongWay) {
+  auto long_way = [](double value, int32_t decimals, int16_t language) {
+    const int32_t lcid = LanguageIdToLcid(language);
+    const std::string decimal = GetLocaleText(lcid, kLocaleDecimalSeparator);
+    const std::string thousand = GetLocaleText(lcid, kLocaleThousandSeparator);
+    NumberFormat format;
+    format.num_digits = static_cast<uint32_t>(decimals);
+    format.grouping = static_cast<uint32_t>(GetLocaleText(lcid, kLocaleGrouping)[0] - '0');
+    format.decimal_separator = decimal;
+    format.thousand_separator = thousand;
+    format.negative_order = 0;
+    std::string text = vb::FormatGeneralNumber(value);
+    for (char& c : text) {
+      if (c == vb::DecimalSeparator()) c = '.';
+    }
+    std::string result;
+    return GetNumberFormat(lcid, text, format, &result) ? result : std::string("fails");
+  };
+  const double values[] = {0.0, -0.0, 7, -7, 25000, 1234567.5, -0.25, 0.1 + 0.2, 1.0 / 3, 999999999999999,
+                           1e15, 123456.789012345678, 5e-7, -1e-20};
+  for (char separator : {'.', ',', '-'}) {
+    ScopedDecimalSeparator process(separator);
+    for (double value : values) {
+      for (int16_t language : {1, 3, 5, 22, 35}) {
+        std::string text;
+        try {
+          text = FormatLocaleNumber(value, 0, language);
+        } catch (const ComError& error) {
+          text = error.number() == kErrInvalidProcedureCall ? "fails" : "other error";
+        }
+        EXPECT_EQ(text, long_way(value, 0, language)) << value << " with " << separator << " for " << language;
+      }
+    }
+  }
 }
 
 int32_t ErrorNumberOf(double value, int32_t decimals, int16_t language) {
