@@ -1,5 +1,7 @@
 // Prices as text in other currencies, from the project's currency table.
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,24 +41,67 @@ void FindCurrency(Recordset& currencies, const std::string& code) {
 
 // The currency table's columns by position, each looked up by name on its
 // first use: a missing column raises the same error at the same point as a
-// lookup by name on every read would.
+// lookup by name on every read would. Every call loads the table afresh,
+// nearly always with the same fields; a lookup depends on the field names
+// alone, so the positions found for the last field list seen on this thread
+// are taken over when the names are the same, byte for byte.
 class CurrencyColumns {
  public:
   enum Column { kCode, kSymbol, kConversion, kDecimals, kSymbolAfter, kCount };
 
-  explicit CurrencyColumns(const Recordset& currencies) : currencies_(currencies) {}
+  explicit CurrencyColumns(const Recordset& currencies) : currencies_(currencies) {
+    Known& known = LastKnown();
+    const int count = currencies_.FieldCount();
+    bool same = static_cast<size_t>(count) == known.names.size();
+    for (int i = 0; same && i < count; ++i) same = currencies_.Field(i).name == known.names[static_cast<size_t>(i)];
+    if (!same) {
+      known.names.clear();
+      for (int i = 0; i < count; ++i) known.names.push_back(currencies_.Field(i).name);
+      std::fill(std::begin(known.indexes), std::end(known.indexes), -1);
+    }
+    std::copy(std::begin(known.indexes), std::end(known.indexes), indexes_);
+  }
 
   const Variant& Value(Column column) {
     static constexpr const char* kNames[kCount] = {"code", "symbol", "conversion", "decimals", "symbolafter"};
     int& index = indexes_[column];
-    if (index < 0) index = currencies_.FieldIndex(kNames[column]);
+    if (index < 0) {
+      index = currencies_.FieldIndex(kNames[column]);
+      LastKnown().indexes[column] = index;
+    }
     return currencies_.Value(index);
   }
 
  private:
+  struct Known {
+    std::vector<std::string> names;
+    int indexes[kCount] = {-1, -1, -1, -1, -1};
+  };
+  static Known& LastKnown() {
+    thread_local Known known;
+    return known;
+  }
+
   const Recordset& currencies_;
-  int indexes_[kCount] = {-1, -1, -1, -1, -1};
+  int indexes_[kCount];
 };
+
+// vb::Split(list, ",", -1, vbTextCompare): a comma has no other case, so a
+// plain ASCII list (every list the pages send) is cut at its commas
+// directly; anything else goes through the runtime.
+std::vector<std::string> SplitCodes(const std::string& list) {
+  for (unsigned char c : list) {
+    if (c >= 0x80) return vb::Split(list, ",", -1, vb::CompareMode::kText);
+  }
+  std::vector<std::string> codes;
+  if (list.empty()) return codes;
+  size_t from = 0;
+  for (size_t comma; (comma = list.find(',', from)) != std::string::npos; from = comma + 1) {
+    codes.emplace_back(list, from, comma - from);
+  }
+  codes.emplace_back(list, from);
+  return codes;
+}
 
 [[noreturn]] void RaiseCurrencyNotFound(const std::string& code) {
   throw ComError(kErrConversion, kConversionSource, "Currency: " + code + " not found");
@@ -71,7 +116,7 @@ std::string KeyAdvantages::Format_Currency(const std::string& strTargetCurrencie
                                            const std::string& strProject, const std::string& strConnection,
                                            int16_t intLanguageID) {
   return Instrumented(kKeyAdvantagesModule, "Function Format_Currency", [&] {
-    const std::vector<std::string> codes = vb::Split(strTargetCurrencies, ",", -1, vb::CompareMode::kText);
+    const std::vector<std::string> codes = SplitCodes(strTargetCurrencies);
     if (codes.empty()) RaiseVbError(kErrSubscriptOutOfRange);
     RecordsetRef currencies = LoadCurrencies(strProject, strConnection);
     CurrencyColumns columns(*currencies);
@@ -112,7 +157,8 @@ std::string KeyAdvantages::Format_Currency(const std::string& strTargetCurrencie
         text += after ? " " + number + " " + symbol : " " + symbol + " " + number;
       }
     }
-    if (vb::InStr(text, "(") > 0) text += ")";
+    // InStr(text, "(") > 0; an ASCII byte is never part of another character.
+    if (text.find('(') != std::string::npos) text += ")";
     return text;
   });
 }

@@ -56,6 +56,20 @@ TEST_F(CurrencyTest, FormatShowsTheFirstCurrencyThenTheOthersInParentheses) {
   EXPECT_TRUE(log_.Lines().empty());
 }
 
+// Column positions are remembered between calls only for the same field
+// names: another order reads the right columns, a missing one still fails.
+TEST_F(CurrencyTest, ColumnsFollowTheTableOfEachCall) {
+  const std::string expected = "€1.000,00 (850,00 £ $ 1.100,00)";
+  EXPECT_EQ(Format("EUR,GBP,USD", 1000, 3), expected);
+  site_.currency_columns_reversed = true;
+  EXPECT_EQ(Format("EUR,GBP,USD", 1000, 3), expected);
+  site_.currency_without_conversion = true;
+  EXPECT_EQ(FailureOf([&] { Format("EUR,GBP", 1000, 3); }).number(), 3265);
+  site_.currency_columns_reversed = false;
+  site_.currency_without_conversion = false;
+  EXPECT_EQ(Format("EUR,GBP,USD", 1000, 3), expected);
+}
+
 TEST_F(CurrencyTest, ConvertToTheSameCurrencyReadsNoTable) {
   vb::SetDecimalSeparatorOverride(',');
   EXPECT_EQ(Convert("EUR", 100.5, "eur"), "100,5");

@@ -87,6 +87,9 @@ class FakeSite {
   std::vector<Advantage> advantages;
   std::vector<SpecRow> specs;
   std::vector<CurrencyRow> currencies;
+  // The currency table's columns in reverse order, or without its last one.
+  bool currency_columns_reversed = false;
+  bool currency_without_conversion = false;
 
   FakeSite() {
     connector_.record().query = [this](const std::string& sql, const std::string&) { return Answer(sql); };
@@ -134,13 +137,21 @@ class FakeSite {
                            rows);
     }
     if (starts("SELECT code, symbol")) {
+      std::vector<TestField> fields = {{"code", DataType::kBSTR}, {"symbol", DataType::kBSTR},
+                                       {"symbolafter", DataType::kBoolean}, {"decimals", DataType::kInteger},
+                                       {"conversion", DataType::kDouble}};
       for (const CurrencyRow& c : currencies) {
         rows.push_back({V(c.code), V(c.symbol), c.symbol_after, V(c.decimals), V(c.conversion)});
       }
-      return MakeRecordset({{"code", DataType::kBSTR}, {"symbol", DataType::kBSTR},
-                            {"symbolafter", DataType::kBoolean}, {"decimals", DataType::kInteger},
-                            {"conversion", DataType::kDouble}},
-                           rows);
+      if (currency_without_conversion) {
+        fields.pop_back();
+        for (auto& row : rows) row.pop_back();
+      }
+      if (currency_columns_reversed) {
+        std::reverse(fields.begin(), fields.end());
+        for (auto& row : rows) std::reverse(row.begin(), row.end());
+      }
+      return MakeRecordset(fields, rows);
     }
     throw ComError(-2147217900, "fake", "unexpected statement");
   }
