@@ -181,6 +181,8 @@ double CDbl(const Variant& value) {
   RaiseVbError(kErrTypeMismatch);
 }
 
+double CDblOfText(std::string_view text) { return ParseOrRaise(text); }
+
 bool IsNumeric(const Variant& value) {
   switch (value.type()) {
     case VarType::kEmpty:

@@ -59,6 +59,9 @@ double Now();
 // (blanks around, sign, the process decimal and thousands separators,
 // exponent, &H/&O literals); "" or non-numeric text -> 13; Null -> 94.
 double CDbl(const Variant& value);
+// CDbl of a text without wrapping it in a Variant: the same value and the
+// same errors as CDbl(Variant(text)).
+double CDblOfText(std::string_view text);
 // Text to double with the CDbl rules; nullopt where CDbl raises 13.
 std::optional<double> ParseNumber(std::string_view text);
 // IsNumeric: true for numbers, Boolean and text that CDbl accepts; Empty is

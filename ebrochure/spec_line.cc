@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 
 #include "common/Utilitys.h"
 #include "common/modLocaleUtilities.h"
@@ -27,9 +28,10 @@ bool IsUnlimitedSentinel(int32_t schema_id, const std::string& value) {
   const bool millions = Contains(kUnlimitedMillionSchemas, schema_id);
   const bool thousands = Contains(kUnlimitedThousandSchemas, schema_id);
   if (!millions && !thousands) return false;
-  const Variant text(value);
-  if (!vb::IsNumeric(text)) return false;
-  const double number = vb::CDbl(text);
+  // IsNumeric and CDbl of the text in one reading.
+  const std::optional<double> parsed = vb::ParseNumber(value);
+  if (!parsed) return false;
+  const double number = *parsed;
   return millions ? (number == 999999 || number == 9999999) : (number == 999 || number == 9999);
 }
 
@@ -58,6 +60,32 @@ std::string SoughtValueCriteria(const std::string& sought) {
 // blanks become two).
 std::string CollapseBlankPairs(const std::string& text) { return vb::Replace(text, "  ", " "); }
 
+// vb::Replace(text, find, with) for a one-byte find: where both texts are
+// ASCII (the number texts and separators met here) the runtime replaces
+// bytes, so the copy is made here directly; anything else goes through it.
+std::string ReplaceByte(const std::string& text, char find, const std::string& with) {
+  auto ascii = [](const std::string& s) {
+    for (unsigned char c : s) {
+      if (c >= 0x80) return false;
+    }
+    return true;
+  };
+  // Short texts only, far from the runtime's length limit.
+  if (text.size() > 4096 || with.size() > 16 || !ascii(text) || !ascii(with)) {
+    return vb::Replace(text, std::string_view(&find, 1), with);
+  }
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    if (c == find) {
+      out += with;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 char UpperAscii(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
 }  // namespace
@@ -71,25 +99,29 @@ std::string FormatSpecNumber(const Variant& raw_value, int32_t schema_id, const 
   // Stored numbers use a point; from here on the value is in the regional form.
   std::string value = raw;
   if (raw.find('.') != std::string::npos) {
-    value = vb::CStr(Variant(vb::CDbl(Variant(vb::Replace(value, ".", decimal_separator)))));
+    value = vb::FormatGeneralNumber(vb::CDblOfText(ReplaceByte(value, '.', decimal_separator)));
   }
   // Converted whether or not there is a formula: a value that is not a
   // number fails here for every "#" line.
-  const double number = vb::CDbl(Variant(value));
+  const double number = vb::CDblOfText(value);
+  bool calculated = false;
   if (number != 0 && con_format.find('=') != std::string::npos) {
     const std::string formula = vb::Replace(con_format, "?", raw);
     const std::string expression = formula.substr(formula.find('=') + 1);
-    value = Calculate(Variant(vb::Replace(expression, ".", decimal_separator)));
+    value = Calculate(Variant(ReplaceByte(expression, '.', decimal_separator)));
+    calculated = true;
   }
+  // The text is read again only when a formula replaced it.
+  auto amount = [&] { return calculated ? vb::CDblOfText(value) : number; };
 
   const char kind = con_format.size() >= 2 ? UpperAscii(con_format[1]) : '\0';
-  if (kind >= '0' && kind <= '9') return FormatLocaleNumber(vb::CDbl(Variant(value)), kind - '0', language_id);
+  if (kind >= '0' && kind <= '9') return FormatLocaleNumber(amount(), kind - '0', language_id);
   if (kind == 'D') {
     if (value == "99991231") return value;
     return vb::Left(value, 4) + "-" + vb::Mid(value, 5, 2) + "-" + vb::Right(value, 2);
   }
   if (kind == 'C') return "CUR|" + value;
-  return FormatLocaleNumber(vb::CDbl(Variant(value)), 0, language_id);
+  return FormatLocaleNumber(amount(), 0, language_id);
 }
 
 SpecLineResolver::SpecLineResolver(SpecSheetContext context)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/com_error.h"
 #include "common/vb_internal.h"
 #include "common/vb_runtime.h"
 
@@ -103,6 +104,19 @@ TEST(NumberShortcuts, ParseMatchesTheGeneralParser) {
     }
   }
   SetDecimalSeparatorOverride(std::nullopt);
+}
+
+TEST(NumberShortcuts, CDblOfTextIsCDblOfAVariantText) {
+  auto outcome = [](auto convert) {
+    try {
+      return std::to_string(convert());
+    } catch (const ComError& error) {
+      return "error " + std::to_string(error.number());
+    }
+  };
+  for (const char* text : {"12.5", "-0", " 5 ", "1,000", "&HFF", "1e400", "abc", "", "(3)"}) {
+    EXPECT_EQ(outcome([&] { return CDblOfText(text); }), outcome([&] { return CDbl(Variant(text)); })) << text;
+  }
 }
 
 }  // namespace
