@@ -18,14 +18,14 @@ constexpr const char* kOptionOrder = "option_id desc";
 
 std::string Text(const Variant& value) { return vb::ToText(value); }
 
-double Number(const std::string& text) { return vb::CDbl(Variant(text)); }
+double Number(const std::string& text) { return vb::CDblOfText(text); }
 
 // Vehicle ids are searched as the text of their number, so "1001" and
 // "1001.0" find the same records. Fractional ids are accepted but written
 // in the process's regional settings, so they only match with a "."
 // decimal separator; the site's ids are whole numbers.
 std::string VehicleCriteria(const std::string& vehicle) {
-  return "vehicle_id=" + vb::CStr(Variant(vb::CDbl(Variant(vehicle))));
+  return "vehicle_id=" + vb::FormatGeneralNumber(vb::CDblOfText(vehicle));
 }
 
 // The winner field holds the vehicle id as a 64-bit integer.
@@ -222,24 +222,26 @@ void AdvantageRules::Numeric(const AdvantageDefinition& advantage, AdvantageOutc
   // Stored numbers use "."; read them in the regional settings.
   auto read_side = [&](SideState& side) {
     KeyAdvantages::SetValue(specs_, side.value, side.translated);
-    if (vb::InStr(side.value, ".") > 0) side.value = vb::Replace(side.value, ".", separator);
+    // InStr(value, ".") > 0: an ASCII byte is never part of another character.
+    if (side.value.find('.') != std::string::npos) side.value = vb::Replace(side.value, ".", separator);
   };
   Locate(sides_.base_vehicle);
   read_side(out.base);
   Locate(sides_.competitor_vehicle, /*sort=*/false);
   read_side(out.competitor);
 
-  bool numeric = vb::IsNumeric(Variant(out.base.value)) && vb::IsNumeric(Variant(out.competitor.value));
+  bool numeric = vb::ParseNumber(out.base.value).has_value() && vb::ParseNumber(out.competitor.value).has_value();
   if (!numeric) return;
 
-  const int32_t equals = vb::InStr(advantage.format, "=");
+  // The UTF-16 position is needed only when there is an "=" at all.
+  const int32_t equals = advantage.format.find('=') == std::string::npos ? 0 : vb::InStr(advantage.format, "=");
   if (equals == 0) {
-    out.base.value = vb::CStr(Variant(Number(out.base.value)));
-    out.competitor.value = vb::CStr(Variant(Number(out.competitor.value)));
+    out.base.value = vb::FormatGeneralNumber(Number(out.base.value));
+    out.competitor.value = vb::FormatGeneralNumber(Number(out.competitor.value));
   } else {
     const std::string formula = vb::Replace(vb::Mid(advantage.format, equals + 1), ".", separator);
     auto apply = [&](const std::string& value) {
-      return vb::CStr(Variant(Number(Calculate(Variant(vb::Replace(formula, "?", value))))));
+      return vb::FormatGeneralNumber(Number(Calculate(Variant(vb::Replace(formula, "?", value)))));
     };
     out.competitor.value = apply(out.competitor.value);
     out.base.value = apply(out.base.value);
@@ -247,8 +249,8 @@ void AdvantageRules::Numeric(const AdvantageDefinition& advantage, AdvantageOutc
 
   // The price schema compares the total prices of the configured vehicles.
   if (vb::Left(advantage.schema_id, 2) == "90" && vb::TextEquals(vb::Mid(sides_.price_field, 4), advantage.schema_id)) {
-    out.competitor.value = vb::CStr(Variant(sides_.competitor_total_price));
-    out.base.value = vb::CStr(Variant(sides_.base_total_price));
+    out.competitor.value = vb::FormatGeneralNumber(sides_.competitor_total_price);
+    out.base.value = vb::FormatGeneralNumber(sides_.base_total_price);
   }
 
   const double base = Number(out.base.value);
