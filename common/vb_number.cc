@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -176,25 +177,43 @@ struct RealDigits {
   char mantissa[24];
 };
 
-// Whole numbers below 10^digits: their digits are exact, nothing rounds.
-bool WholeNumberDigits(double value, int digits, RealDigits* d) {
-  static constexpr double kLimits[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+enum class Shortcut { kFound, kNone, kUnknown };
+
+// Values with a short decimal expansion, m / 10^k with a whole m below
+// 10^digits (whole numbers are k = 0). Dividing the exact m by the exact
+// 10^k gives the double nearest to that decimal; when it is `value`, the
+// decimal reads back as `value`, so (see ShortestDigits) its digits are the
+// value's digits rounded to `digits` places. Whole numbers and prices stop
+// after a step or two. Any such decimal with k <= 22 is found on the way
+// (value * 10^k lies within a fraction of a unit of its m), so once
+// value * 10^k reaches 10^digits there is none: kNone. Values of 10^digits
+// and more, and tiny ones, are left open: kUnknown.
+Shortcut ScaledDigits(double value, int digits, RealDigits* d) {
+  if (digits < 1 || digits > 15) return Shortcut::kUnknown;
   const double magnitude = std::fabs(value);
-  if (digits < 1 || digits > 15 || !(magnitude < kLimits[digits]) || magnitude != std::trunc(magnitude)) return false;
-  uint64_t whole = static_cast<uint64_t>(magnitude);
-  char reversed[20];
-  int length = 0;
-  do {
-    reversed[length++] = static_cast<char>('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
-  d->negative = std::signbit(value);
-  d->exponent = length - 1;
-  d->count = length;
-  for (int i = 0; i < length; ++i) d->mantissa[i] = reversed[length - 1 - i];
-  while (d->count > 1 && d->mantissa[d->count - 1] == '0') --d->count;
-  return true;
+  const double limit = kPowersOfTen[digits];
+  for (int k = 0; k < static_cast<int>(std::size(kPowersOfTen)); ++k) {
+    const double scaled = magnitude * kPowersOfTen[k];
+    if (!(scaled < limit)) return k == 0 ? Shortcut::kUnknown : Shortcut::kNone;
+    uint64_t whole = static_cast<uint64_t>(scaled + 0.5);
+    if (whole == 0 || static_cast<double>(whole) / kPowersOfTen[k] != magnitude) continue;
+    char reversed[20];
+    int length = 0;
+    do {
+      reversed[length++] = static_cast<char>('0' + whole % 10);
+      whole /= 10;
+    } while (whole != 0);
+    d->negative = std::signbit(value);
+    d->exponent = length - 1 - k;
+    d->count = length;
+    for (int i = 0; i < length; ++i) d->mantissa[i] = reversed[length - 1 - i];
+    while (d->count > 1 && d->mantissa[d->count - 1] == '0') --d->count;
+    return Shortcut::kFound;
+  }
+  return Shortcut::kUnknown;
 }
 
 // Reads "[-]d[.ddd]e(+|-)XX" as to_chars writes it.
@@ -332,10 +351,12 @@ size_t FormatRealTo(double value, int digits, char separator, char* out, RealPat
     return 1;
   }
   RealDigits d;
-  if (path == RealPath::kGeneral ||
-      (!WholeNumberDigits(value, digits, &d) && !ShortestDigits(value, digits, &d))) {
-    RoundedDigits(value, digits, &d);
+  Shortcut shortcut = Shortcut::kNone;
+  if (path == RealPath::kShortcuts) {
+    shortcut = ScaledDigits(value, digits, &d);
+    if (shortcut == Shortcut::kUnknown) shortcut = ShortestDigits(value, digits, &d) ? Shortcut::kFound : Shortcut::kNone;
   }
+  if (shortcut != Shortcut::kFound) RoundedDigits(value, digits, &d);
   return LayOut(d, digits, separator, out);
 }
 
