@@ -30,6 +30,8 @@ TEST(NumberShortcuts, FormatMatchesTheGeneralRounding) {
       5.6789e-11, 1e-15, 1e100, 1e22, 1e23, 1.7976931348623157e308, 2.2250738585072014e-308,
       4.9406564584124654e-324, 2.225073858507201e-308, -123456.78901234567, 654322.25, 654322.23456,
       1.5e-20, 1.5e-23, 1.23456789012345e-8, 12345678901234.5, 1234567890123.45, 0.1234567890123456,
+      // Close to a short decimal without being one.
+      1.0000001, 100.0004, 0.30000001, 2.000000000000001, 1.00000000000001, 99.99999999999999, 0.0050000001,
   };
   // Neighbours of powers of ten, where the digit count changes.
   for (int exponent = -20; exponent <= 25; ++exponent) {
