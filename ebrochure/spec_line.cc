@@ -61,8 +61,9 @@ std::string SoughtValueCriteria(const std::string& sought) {
 std::string CollapseBlankPairs(const std::string& text) { return vb::Replace(text, "  ", " "); }
 
 // vb::Replace(text, find, with) for a one-byte find: where both texts are
-// ASCII (the number texts and separators met here) the runtime replaces
-// bytes, so the copy is made here directly; anything else goes through it.
+// ASCII (the number texts, formulas and separators met here) the runtime
+// replaces bytes, so the copy is made here directly; anything else goes
+// through it.
 std::string ReplaceByte(const std::string& text, char find, const std::string& with) {
   auto ascii = [](const std::string& s) {
     for (unsigned char c : s) {
@@ -73,6 +74,13 @@ std::string ReplaceByte(const std::string& text, char find, const std::string& w
   // Short texts only, far from the runtime's length limit.
   if (text.size() > 4096 || with.size() > 16 || !ascii(text) || !ascii(with)) {
     return vb::Replace(text, std::string_view(&find, 1), with);
+  }
+  if (with.size() == 1) {
+    std::string out = text;
+    for (char& c : out) {
+      if (c == find) c = with[0];
+    }
+    return out;
   }
   std::string out;
   out.reserve(text.size() + 8);
@@ -106,7 +114,7 @@ std::string FormatSpecNumber(const Variant& raw_value, int32_t schema_id, const 
   const double number = vb::CDblOfText(value);
   bool calculated = false;
   if (number != 0 && con_format.find('=') != std::string::npos) {
-    const std::string formula = vb::Replace(con_format, "?", raw);
+    const std::string formula = ReplaceByte(con_format, '?', raw);
     const std::string expression = formula.substr(formula.find('=') + 1);
     value = Calculate(Variant(ReplaceByte(expression, '.', decimal_separator)));
     calculated = true;

@@ -6,6 +6,7 @@
 #include "common/vb_runtime.h"
 #include "ebrochure/categories.h"
 #include "ebrochure/fake_site.h"
+#include "ebrochure/spec_line.h"
 
 namespace trelix {
 namespace {
@@ -152,6 +153,40 @@ TEST(SpecLine, CommaDecimalSeparator) {
   EXPECT_EQ(german, (std::vector<SheetRow>{{1, "1,50", 0, 1, "1.5", ""}, {2, "160,9", 0, 2, "100", ""},
                                             {3, "1.234,5", 0, 3, "1234.5", ""}}));
   EXPECT_EQ(english[2].description, "1,234.5");
+}
+
+// The number of a "#" line straight from its value, with the separators a
+// comma process uses; texts that are not plain ASCII take the runtime's
+// Replace and fail or pass as it makes them.
+TEST(SpecLine, FormatSpecNumberTexts) {
+  struct Row {
+    const char* value;
+    const char* format;
+    const char* separator;
+    const char* expected;  // nullptr: type mismatch
+  };
+  const Row rows[] = {
+      {"1.5", "#2", ",", "1,50"},
+      {"1234.25", "#", ",", "1.234"},
+      {"0.125", "#2", ",", "0,13"},
+      {"-7.5", "#1", ",", "(7,5)"},
+      {"100", "#1=?*1.5", ",", "150,0"},
+      {"2.5", "#1=?*1.5", ",", "3,8"},
+      {"12345678901234567.5", "#0=?/1000000000000", ",", "12.346"},  // a value too long for the byte route
+      {"1.5", "#2", "\xD9\xAB", nullptr},  // a separator that is no number's
+      {"1\xC2\xA0" "5", "#2", ",", nullptr},
+  };
+  vb::SetDecimalSeparatorOverride(',');
+  for (const Row& row : rows) {
+    std::string text;
+    try {
+      text = ebrochure::FormatSpecNumber(Variant(row.value), 200, row.format, 3, row.separator, "unlimited");
+    } catch (const ComError& error) {
+      text = "error " + std::to_string(error.number());
+    }
+    EXPECT_EQ(text, row.expected ? row.expected : "error 13") << row.value << " " << row.format;
+  }
+  vb::SetDecimalSeparatorOverride(std::nullopt);
 }
 
 TEST(SpecLine, UnresolvableValuesFailTheSheetAndCacheNothing) {
