@@ -1,7 +1,7 @@
 #include "base/result_builder.h"
 
 #include <cmath>
-#include <unordered_set>
+#include <algorithm>
 
 #include "common/com_error.h"
 
@@ -100,9 +100,8 @@ void ResultBuilder::EndRow() {
       if (!OpenRecordset(Fields()).ok()) all_declared_ = false;
     }
     if (recordset_) {
-      recordset_->AppendRow(std::move(row_));
+      recordset_->AppendRow(std::move(row_));  // moves the values out, keeps the buffer
       row_.clear();
-      row_.reserve(columns_.size());
       return;
     }
   }
@@ -118,21 +117,32 @@ std::vector<FieldInfo> ResultBuilder::Fields() const {
   // implementer: an empty name becomes "ExprN" (N = ordinal), a repeated one
   // gets "_N" appended, so every column stays reachable by name.
   std::vector<FieldInfo> fields;
-  std::unordered_set<std::string> used;
+  fields.reserve(columns_.size());
+  // Names seen so far, folded; a result has few columns, so a scan beats a set.
+  std::vector<std::string> used;
+  used.reserve(columns_.size());
+  auto taken = [&used](const std::string& folded) {
+    return std::find(used.begin(), used.end(), folded) != used.end();
+  };
   for (size_t i = 0; i < columns_.size(); ++i) {
     const Column& column = columns_[i];
     FieldInfo field = column.field ? *column.field : column.typer.Field(column.name);
     field.name = column.name.empty() ? "Expr" + std::to_string(i + 1) : column.name;
-    while (!used.insert(FoldAscii(field.name)).second) field.name += "_" + std::to_string(i + 1);
+    std::string folded = FoldAscii(field.name);
+    while (taken(folded)) {
+      field.name += "_" + std::to_string(i + 1);
+      folded = FoldAscii(field.name);
+    }
+    used.push_back(std::move(folded));
     fields.push_back(std::move(field));
   }
   return fields;
 }
 
-Status ResultBuilder::OpenRecordset(const std::vector<FieldInfo>& fields) {
+Status ResultBuilder::OpenRecordset(std::vector<FieldInfo> fields) {
   auto recordset = std::make_shared<Recordset>();
   try {
-    for (const FieldInfo& field : fields) recordset->AppendField(field);
+    recordset->AppendFields(std::move(fields));
     recordset->Open();
     recordset->Reserve(static_cast<int32_t>(std::max(expected_rows_, rows_.size())));
   } catch (const ComError& error) {
@@ -161,7 +171,7 @@ Result<RecordsetRef> ResultBuilder::Finish() {
         cell = std::move(converted.value());
       }
     }
-    if (Status opened = OpenRecordset(fields); !opened.ok()) return opened;
+    if (Status opened = OpenRecordset(std::move(fields)); !opened.ok()) return opened;
   }
   try {
     for (auto& row : rows_) recordset_->AppendRow(std::move(row));

@@ -54,7 +54,7 @@ class ResultBuilder {
   // as the values seen so far say.
   std::vector<FieldInfo> Fields() const;
   // Creates recordset_ with the fields, open and empty.
-  Status OpenRecordset(const std::vector<FieldInfo>& fields);
+  Status OpenRecordset(std::vector<FieldInfo> fields);
 
   std::vector<Column> columns_;
   // A guess is capped: a large earlier result must not make every later,

@@ -337,7 +337,8 @@ void RecordsetCore::RebuildView() {
   if (filter_kind == FilterKind::kCriteria) {
     // With an indexed equality term in every group, only the rows of those
     // buckets can match: test them instead of every row.
-    std::vector<const std::vector<uint32_t>*> buckets;
+    std::vector<const std::vector<uint32_t>*>& buckets = bucket_scratch;
+    buckets.clear();
     from_index = true;
     // A filter that is one indexed equality term is answered by its bucket
     // alone: an equal index key is an equal value.
@@ -461,6 +462,23 @@ void Recordset::AppendField(const FieldInfo& field) {
   impl_->fields.push_back(field);
   impl_->classes.push_back(ClassOf(field.type));
   impl_->indexes.emplace_back();
+}
+
+void Recordset::AppendFields(std::vector<FieldInfo> fields) {
+  Impl& core = *impl_;
+  core.fields.reserve(core.fields.size() + fields.size());
+  core.classes.reserve(core.fields.size() + fields.size());
+  core.indexes.reserve(core.fields.size() + fields.size());
+  for (FieldInfo& field : fields) {
+    if (core.open) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
+    if (!IsSupportedType(field.type) || field.defined_size < 0 || field.name.empty()) {
+      RaiseAdo(kErrArguments, "ADODB.Fields");
+    }
+    if (LookupField(core.fields, field.name) >= 0) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
+    core.classes.push_back(ClassOf(field.type));
+    core.indexes.emplace_back();
+    core.fields.push_back(std::move(field));
+  }
 }
 
 void Recordset::AppendField(std::string name, DataType type, int32_t defined_size, int32_t attributes) {
@@ -707,7 +725,7 @@ void Recordset::Delete(int affect) {
   core.current_deleted = true;
 }
 
-void Recordset::AppendRow(std::vector<Variant> values) {
+void Recordset::AppendRow(std::vector<Variant>&& values) {
   Impl& core = *impl_;
   RequireOpen(core);
   if (values.size() != core.width()) RaiseAdo(kErrArguments);

@@ -84,6 +84,9 @@ class Recordset : public Object {
   // duplicate name or an unsupported type.
   void AppendField(const FieldInfo& field);
   void AppendField(std::string name, DataType type, int32_t defined_size = 0, int32_t attributes = -1);
+  // AppendField for each of `fields` in turn, with the same checks; the
+  // fields of a result are appended in one step, without regrowing.
+  void AppendFields(std::vector<FieldInfo> fields);
   int FieldCount() const;
   const FieldInfo& Field(int index) const;
   // Index of a field by name (case-insensitive), or -1.
@@ -134,8 +137,9 @@ class Recordset : public Object {
   void UpdateBatch(int affect = 3);  // accepts every pending change locally
   void Delete(int affect = 1); // deletes the current row
   // Append a whole row without the edit protocol: the fast path drivers use
-  // to fill a result. Values must already be of the field types.
-  void AppendRow(std::vector<Variant> values);
+  // to fill a result. Values must already be of the field types. They are
+  // moved out; the caller's vector keeps its buffer for the next row.
+  void AppendRow(std::vector<Variant>&& values);
   // AppendRow for values not yet of the field types: each is converted as
   // SetValue converts it, with the same errors, and nothing is appended when
   // one fails. What AddNew, a SetValue per field and UpdateBatch give, less

@@ -127,6 +127,8 @@ struct RecordsetCore {
   uint64_t inverse_generation = 0;
 
   std::vector<std::unique_ptr<FieldIndex>> indexes;  // per field; null when not optimized
+  // The index buckets a filter reads, kept between rebuilds for its buffer.
+  std::vector<const std::vector<uint32_t>*> bucket_scratch;
 
   // View positions of the rows of one index bucket, ascending: what a loop
   // of Find calls on one value and one view searches. Valid while the view

@@ -1024,6 +1024,10 @@ bool PersistedValue(const ColumnSchema& column, const Variant& v, DataType sourc
   if (target == FieldClass::kInteger &&
       (vt == VarType::kInteger || vt == VarType::kLong || vt == VarType::kLongLong || vt == VarType::kByte)) {
     // The decimal text of a 64-bit integer reads back as that integer.
+    if (StoredAsIs(column.field, v)) {
+      out = v;
+      return true;
+    }
     try {
       out = CoerceToField(column.field, Variant(v.integer()));
     } catch (const ComError&) {

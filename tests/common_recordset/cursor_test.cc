@@ -28,6 +28,18 @@ TEST(Fields, AppendRulesAndLookup) {
   EXPECT_EQ(rs.FindField("nope"), -1);
   EXPECT_EQ(ErrorOf([&] { rs.FieldIndex("nope"); }), 3265);
   EXPECT_EQ(rs.Field(1).defined_size, 50);
+  // Appended together, the same checks against earlier fields and each other.
+  auto named = [](const char* name) {
+    FieldInfo field;
+    field.name = name;
+    return field;
+  };
+  Recordset together;
+  together.AppendField("Data_Value", DataType::kVarWChar, 50);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("x"), named("DATA_VALUE")}); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("Straße"), named("STRASSE")}); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("")}); }), 3001);
+  EXPECT_EQ(together.FieldCount(), 3);  // as many as one by one would have appended
   rs.Open();
   EXPECT_EQ(ErrorOf([&] { rs.AppendField("late", DataType::kInteger); }), 3367);
   EXPECT_EQ(ErrorOf([&] { rs.Open(); }), 3705);

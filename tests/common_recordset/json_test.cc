@@ -82,8 +82,8 @@ TEST(Json, SameTextAsTheJsonDocument) {
       fields.push_back({{"name", name}, {"type", static_cast<int>(DataType::kVariant)}, {"size", 0}});
     }
     rs.Open();
-    rs.AppendRow(c.row);
-    rs.AppendRow(c.row);
+    rs.AppendRow(std::vector<Variant>(c.row));
+    rs.AppendRow(std::vector<Variant>(c.row));
     Json document{{"fields", fields}, {"rows", Json::array({c.expected_row, c.expected_row})}};
     EXPECT_EQ(RecordsetToJson(rs), document.dump(-1, ' ', false, Json::error_handler_t::replace));
   }
