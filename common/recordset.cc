@@ -46,6 +46,20 @@ std::vector<Variant>& SharedCells::Mutable() {
   return store_->cells;
 }
 
+std::shared_ptr<const std::string> SharedCells::Derived(std::string_view key) const {
+  if (!IsShared()) return nullptr;
+  std::lock_guard<std::mutex> lock(store_->derived_mu);
+  if (!store_->derived_text || store_->derived_key != key) return nullptr;
+  return store_->derived_text;
+}
+
+void SharedCells::KeepDerived(std::string key, std::shared_ptr<const std::string> text) const {
+  if (!IsShared()) return;
+  std::lock_guard<std::mutex> lock(store_->derived_mu);
+  store_->derived_key = std::move(key);
+  store_->derived_text = std::move(text);
+}
+
 void SharedCells::ShareWith(const SharedCells& other) {
   // Marked by the one thread that uses `other` (or under the lock of the
   // cache that holds it), before anyone else can see the cells.

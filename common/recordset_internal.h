@@ -12,8 +12,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -57,11 +59,22 @@ class SharedCells {
   std::vector<Variant>& Mutable();
   void ShareWith(const SharedCells& other);
   void Clear() { store_.reset(); }
+  // Whether the cells are shared, and so never written again.
+  bool IsShared() const { return store_ && store_->shared.load(std::memory_order_relaxed); }
+  // A text computed from shared cells (say, the JSON of a cached result),
+  // kept with them for the next reader of the same cells. `key` names
+  // everything else the text depends on; one text is kept. Null when none
+  // is kept under `key` or the cells are not shared.
+  std::shared_ptr<const std::string> Derived(std::string_view key) const;
+  void KeepDerived(std::string key, std::shared_ptr<const std::string> text) const;
 
  private:
   struct Store {
     std::vector<Variant> cells;
     std::atomic<bool> shared{false};
+    mutable std::mutex derived_mu;
+    mutable std::string derived_key;
+    mutable std::shared_ptr<const std::string> derived_text;
   };
   std::shared_ptr<Store> store_;
   // The shared cells given up by the last write: references to values read

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "common/recordset_internal.h"
 #include "common/recordset_values.h"
 
 namespace trelix {
@@ -217,9 +218,34 @@ void Pad(std::string& out, const std::string& text, size_t width) {
 }  // namespace
 
 std::string RecordsetToJson(Recordset& recordset) {
-  std::string out;
-  AppendRecordset(out, recordset, 0);
-  return out;
+  // A cached result is handed out again and again as a copy sharing the
+  // same unchangeable cells: its text is written once and kept with them.
+  // That holds when every row is visible in insertion order, unchanged, and
+  // no value is a (changeable) chapter; the fields, which the text also
+  // depends on, are the key.
+  const RecordsetCore& core = Access::Core(recordset);
+  const bool reusable = core.open && core.cells.IsShared() && core.view.size() == core.row_count() &&
+                        std::none_of(core.classes.begin(), core.classes.end(),
+                                     [](FieldClass c) { return c == FieldClass::kChapter; }) &&
+                        std::all_of(core.states.begin(), core.states.end(),
+                                    [](RowState s) { return s == RowState::kUnchanged; });
+  bool in_order = reusable;
+  for (uint32_t i = 0; in_order && i < core.view.size(); ++i) in_order = core.view[i] == i;
+  if (!in_order) {
+    std::string out;
+    AppendRecordset(out, recordset, 0);
+    return out;
+  }
+  std::string key;
+  for (const FieldInfo& field : core.fields) {
+    key += std::to_string(field.name.size()) + ':' + field.name + ':' + std::to_string(static_cast<int>(field.type)) +
+           ':' + std::to_string(field.defined_size) + ';';
+  }
+  if (auto kept = core.cells.Derived(key)) return *kept;
+  auto text = std::make_shared<std::string>();
+  AppendRecordset(*text, recordset, 0);
+  core.cells.KeepDerived(std::move(key), text);
+  return *text;
 }
 
 std::string RecordsetToTable(Recordset& recordset) {

@@ -89,6 +89,27 @@ TEST(Json, SameTextAsTheJsonDocument) {
   }
 }
 
+// Copies sharing one set of cells (what cache hits hand out) reuse the text
+// written for the first; any copy whose rows or view differ gets its own.
+TEST(Json, SharedCellsReuseTheirTextOnlyWhileItStillFits) {
+  auto original = People();
+  const std::string whole = RecordsetToJson(*original);
+  auto first = original->Clone();
+  auto second = original->Clone();
+  EXPECT_EQ(RecordsetToJson(*first), whole);
+  EXPECT_EQ(RecordsetToJson(*second), whole);
+  second->SetFilter(Variant("id = 1"));
+  EXPECT_EQ(nlohmann::json::parse(RecordsetToJson(*second))["rows"].size(), 1u);
+  second->SetFilter(Variant(int32_t{0}));
+  second->SetSort("id DESC");
+  EXPECT_EQ(nlohmann::json::parse(RecordsetToJson(*second))["rows"][0]["id"], 6);
+  first->MoveFirst();
+  first->SetValue("name", Variant("Changed"));
+  first->Update();
+  EXPECT_EQ(nlohmann::json::parse(RecordsetToJson(*first))["rows"][0]["name"], "Changed");
+  EXPECT_EQ(RecordsetToJson(*original->Clone()), whole);
+}
+
 TEST(Table, FixedWidthColumns) {
   auto rs = People();
   rs->SetFilter(Variant("id <= 2"));
