@@ -31,7 +31,9 @@ void MemoryCache::Store(std::string key, std::string recordset_xml, RecordsetRef
   entry->key = std::move(key);
   entry->xml = std::move(recordset_xml);
   entry->parsed = std::move(parsed);
-  entry->charge = entry->key.size() + 2 * entry->xml.size() + 64;
+  // The text, the parsed rows (about as large) and the JSON answer the
+  // service may keep with those rows (smaller than the XML text).
+  entry->charge = entry->key.size() + 3 * entry->xml.size() + 64;
   if (entry->charge > max_bytes_) {
     Erase(entry->key);  // too big to keep; an older text must not answer for it
     return;

@@ -230,7 +230,7 @@ TEST(MemoryCache, BoundedLeastRecentlyUsedFirst) {
     for (int32_t i = 0; i < 20; ++i) rs->AppendRow({Variant(i)});
     return rs->SaveXml();
   }();
-  const size_t bound = 6 * (2 * xml.size() + 100);  // room for about six entries
+  const size_t bound = 6 * (3 * xml.size() + 100);  // room for about six entries
   MemoryCache cache(bound);
   for (int i = 0; i < 5; ++i) cache.Store("k" + std::to_string(i), xml);
   ASSERT_NE(cache.Lookup("k0"), nullptr);  // k0 is now the most recent
