@@ -287,9 +287,12 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command) {
   parent->AppendField(chapter);
   for (int index : by_index) parent->AppendField(child.Field(index));
   parent->Open();
+  std::vector<FieldInfo> child_fields;
+  child_fields.reserve(static_cast<size_t>(width));
+  for (int f = 0; f < width; ++f) child_fields.push_back(child.Field(f));
   for (GroupRows& group : groups) {
     auto chapter_rows = std::make_shared<Recordset>();
-    for (int f = 0; f < width; ++f) chapter_rows->AppendField(child.Field(f));
+    chapter_rows->AppendFields(child_fields);
     chapter_rows->Open();
     for (auto& row : group.rows) chapter_rows->AppendRow(std::move(row));
     std::vector<Variant> parent_row;
