@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 
 #include "common/com_error.h"
 #include "common/recordset_internal.h"
@@ -71,8 +72,8 @@ uint32_t RecordsetCore::AddRow(std::vector<Variant>&& values, RowState state) {
   const uint32_t row = row_count();
   const size_t n = std::min(values.size(), width());
   std::vector<Variant>& storage = cells.Mutable();
-  for (size_t i = 0; i < n; ++i) storage.push_back(std::move(values[i]));
-  for (size_t i = n; i < width(); ++i) storage.emplace_back();
+  storage.insert(storage.end(), std::make_move_iterator(values.begin()), std::make_move_iterator(values.begin() + n));
+  if (n < width()) storage.resize(storage.size() + (width() - n));
   states.push_back(state);
   if (state != RowState::kUnchanged) pending.push_back(row);
   for (size_t f = 0; f < indexes.size(); ++f) {
