@@ -36,7 +36,8 @@ struct LocaleNumbers {
   bool known = false;
 };
 
-void ReadLocaleNumbers(int32_t lcid, LocaleNumbers* numbers) {
+// `data` is the table's entry for `lcid` (nullptr when it has none).
+void ReadLocaleNumbers(int32_t lcid, const LocaleNumberData* data, LocaleNumbers* numbers) {
   if (lcid == 0) {
     numbers->decimal_buffer[0] = vb::DecimalSeparator();
     numbers->thousand_buffer[0] = vb::ThousandsSeparator();
@@ -46,12 +47,24 @@ void ReadLocaleNumbers(int32_t lcid, LocaleNumbers* numbers) {
     numbers->known = true;
     return;
   }
-  if (const LocaleNumberData* data = FindLocaleNumberData(lcid)) {
+  if (data != nullptr) {
     numbers->decimal = data->decimal_separator;
     numbers->thousand = data->thousand_separator;
     numbers->grouping = data->grouping;
     numbers->known = true;
   }
+}
+
+// The table entry of each application language's locale, found once: the
+// pages format many numbers in one language.
+const LocaleNumberData* LanguageLocaleData(int16_t language_id) {
+  static const std::array<const LocaleNumberData*, kLanguageLcids.size()> kData = [] {
+    std::array<const LocaleNumberData*, kLanguageLcids.size()> data{};
+    for (size_t id = 0; id < kLanguageLcids.size(); ++id) data[id] = FindLocaleNumberData(kLanguageLcids[id]);
+    return data;
+  }();
+  if (language_id < 0 || language_id >= static_cast<int16_t>(kData.size())) return nullptr;
+  return kData[static_cast<size_t>(language_id)];
 }
 
 // 10^n as VB's "^" gives it; exact table for the usual counts of decimals.
@@ -72,7 +85,7 @@ int32_t LanguageIdToLcid(int16_t language_id) {
 
 std::string GetLocaleText(int32_t lcid, int32_t info_type) {
   LocaleNumbers numbers;
-  ReadLocaleNumbers(lcid, &numbers);
+  ReadLocaleNumbers(lcid, FindLocaleNumberData(lcid), &numbers);
   if (!numbers.known) return "";
   switch (info_type) {
     case kLocaleDecimalSeparator: return std::string(numbers.decimal);
@@ -93,7 +106,7 @@ std::string FormatLocaleNumber(double value, int32_t decimals, int16_t language_
   const int32_t lcid = LanguageIdToLcid(language_id);
 
   LocaleNumbers numbers;
-  ReadLocaleNumbers(lcid, &numbers);
+  ReadLocaleNumbers(lcid, LanguageLocaleData(language_id), &numbers);
   // The grouping is the first character of the grouping text read as an
   // integer: nothing to read (an unknown locale) is a type mismatch.
   if (numbers.grouping.empty() || numbers.grouping[0] < '0' || numbers.grouping[0] > '9') {
