@@ -198,18 +198,13 @@ Shortcut ScaledDigits(double value, int digits, RealDigits* d) {
   for (int k = 0; k < static_cast<int>(std::size(kPowersOfTen)); ++k) {
     const double scaled = magnitude * kPowersOfTen[k];
     if (!(scaled < limit)) return k == 0 ? Shortcut::kUnknown : Shortcut::kNone;
-    uint64_t whole = static_cast<uint64_t>(scaled + 0.5);
+    const uint64_t whole = static_cast<uint64_t>(scaled + 0.5);
     if (whole == 0 || static_cast<double>(whole) / kPowersOfTen[k] != magnitude) continue;
-    char reversed[20];
-    int length = 0;
-    do {
-      reversed[length++] = static_cast<char>('0' + whole % 10);
-      whole /= 10;
-    } while (whole != 0);
+    const int length = static_cast<int>(std::to_chars(d->mantissa, d->mantissa + sizeof d->mantissa, whole).ptr -
+                                        d->mantissa);
     d->negative = std::signbit(value);
     d->exponent = length - 1 - k;
     d->count = length;
-    for (int i = 0; i < length; ++i) d->mantissa[i] = reversed[length - 1 - i];
     while (d->count > 1 && d->mantissa[d->count - 1] == '0') --d->count;
     return Shortcut::kFound;
   }
