@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "common/com_error.h"
 #include "common/recordset.h"
@@ -1046,8 +1047,24 @@ bool PersistedValue(const ColumnSchema& column, const Variant& v, DataType sourc
   return true;
 }
 
-// The direct copy; null where the text route has to be taken.
-std::shared_ptr<Recordset> CopyDirectly(const RecordsetCore& core) {
+// Whether PersistedValue gives `v` itself: then a value the source holds
+// alone can be moved into the copy. Such a value never fails the copy.
+bool PersistsAsItself(const ColumnSchema& column, const Variant& v, DataType source_type) {
+  if (v.IsNull() || v.IsEmpty()) return v.IsNull();
+  const FieldClass target = ClassOf(column.field.type);
+  if (v.type() == VarType::kString) {
+    return source_type != DataType::kBinary && (target == FieldClass::kText || target == FieldClass::kVariant) &&
+           !std::memchr(v.string().data(), '\0', v.string().size());
+  }
+  return target == FieldClass::kInteger && StoredAsIs(column.field, v) &&
+         (v.type() == VarType::kLong || v.type() == VarType::kLongLong);
+}
+
+// The direct copy; null where the text route has to be taken. With `take`,
+// values of cells the source holds alone move into the copy, but only when
+// every visible value persists as itself: a copy that fails half way (and
+// falls back to the text route) must find the source whole.
+std::shared_ptr<Recordset> CopyDirectly(RecordsetCore& core, bool take) {
   if (!CanCopyDirectly(core)) return nullptr;
   // The fields are what a reload of the schema gives: a few hundred bytes
   // per field, so that every field fact (names, aliases, types, sizes,
@@ -1060,6 +1077,23 @@ std::shared_ptr<Recordset> CopyDirectly(const RecordsetCore& core) {
   target.states.reserve(core.view.size());
   std::vector<Variant> values;
   std::string text;
+  bool move = take && !core.cells.IsShared();
+  for (size_t i = 0; move && i < core.view.size(); ++i) {
+    const Variant* cells = core.RowCells(core.view[i]);
+    for (size_t f = 0; move && f < core.width(); ++f) {
+      move = PersistsAsItself(schema->columns[f], cells[f], core.fields[f].type);
+    }
+  }
+  if (move) {
+    std::vector<Variant>& own = core.cells.Mutable();  // not shared: the same cells
+    for (uint32_t r : core.view) {
+      Variant* cells = own.data() + static_cast<size_t>(r) * core.width();
+      values.assign(std::make_move_iterator(cells), std::make_move_iterator(cells + core.width()));
+      target.AddRow(std::move(values), RowState::kUnchanged);
+    }
+    target.RebuildView();
+    return copy;
+  }
   for (uint32_t r : core.view) {
     values.resize(core.width());
     const Variant* cells = core.RowCells(r);
@@ -1077,11 +1111,25 @@ std::shared_ptr<Recordset> CopyDirectly(const RecordsetCore& core) {
 RecordsetRef CopyVisibleRowsAsPersisted(Recordset& source) {
   RecordsetCore& core = Access::Core(source);
   if (!core.open) RaiseAdo(kErrObjectClosed);
-  std::shared_ptr<Recordset> copy = CopyDirectly(core);
+  std::shared_ptr<Recordset> copy = CopyDirectly(core, /*take=*/false);
   if (!copy) return ReadXml(source.SaveXml());
   // As Save does.
   core.pos = 0;
   core.current_deleted = false;
+  return copy;
+}
+
+RecordsetRef TakeVisibleRowsAsPersisted(Recordset& source) {
+  RecordsetCore& core = Access::Core(source);
+  if (!core.open) RaiseAdo(kErrObjectClosed);
+  struct CloseAtEnd {
+    Recordset& source;
+    ~CloseAtEnd() {
+      if (Access::Core(source).open) source.Close();
+    }
+  } close_at_end{source};
+  std::shared_ptr<Recordset> copy = CopyDirectly(core, /*take=*/true);
+  if (!copy) return ReadXml(source.SaveXml());
   return copy;
 }
 

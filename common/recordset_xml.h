@@ -12,4 +12,9 @@ namespace trelix {
 // closed, and what the reload would raise where it would fail.
 RecordsetRef CopyVisibleRowsAsPersisted(Recordset& source);
 
+// The same for a source that is closed afterwards: values the source holds
+// alone (cells not shared with a copy) are moved rather than copied. The
+// source is closed on return, also when it raises.
+RecordsetRef TakeVisibleRowsAsPersisted(Recordset& source);
+
 }  // namespace trelix

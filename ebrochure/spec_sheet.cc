@@ -128,12 +128,9 @@ void ExcludeFailedOptions(Recordset& equipment, const std::string& option_list) 
 
 // The remaining (visible) equipment rows as a recordset of their own, as
 // the XML persistence form would hand them back (no filter, no hidden rows),
-// copied directly rather than through the text.
-RecordsetRef CopyRemainingRows(RecordsetRef equipment) {
-  RecordsetRef copy = CopyVisibleRowsAsPersisted(*equipment);
-  equipment->Close();
-  return copy;
-}
+// copied directly rather than through the text; the original is closed, so
+// its values move over.
+RecordsetRef CopyRemainingRows(RecordsetRef equipment) { return TakeVisibleRowsAsPersisted(*equipment); }
 
 // Indexes for the per-line filters and searches. The persistence form keeps
 // no index, so the copy needs them again.

@@ -22,13 +22,20 @@ std::string Categories::BuildWhereClause(Recordset& rs, double dblVehicleID) {
     while (!rs.IsEOF()) {
       const Variant& schema_id = rs.Value(schema_field);
       if (ebrochure::IsAboveZero(schema_id)) {
-        terms += terms.empty() ? " (" : " OR (";
-        terms += "(eq.Schema_id=" + vb::ToText(schema_id) + ")";
+        // Appended piece by piece: a sheet has a thousand lines.
+        terms += terms.empty() ? " ((eq.Schema_id=" : " OR ((eq.Schema_id=";
+        terms += vb::ToText(schema_id);
+        terms += ')';
         const Variant& location = rs.Value(location_field);
-        if (ebrochure::IsAboveEmptyText(location) && vb::ToText(location) != "-") {
-          terms += " AND (eq.location='" + vb::ToText(location) + "')";
+        if (ebrochure::IsAboveEmptyText(location)) {
+          const std::string text = vb::ToText(location);
+          if (text != "-") {
+            terms += " AND (eq.location='";
+            terms += text;
+            terms += "')";
+          }
         }
-        terms += ")";
+        terms += ')';
       }
       rs.MoveNext();
     }

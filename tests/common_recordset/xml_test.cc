@@ -522,21 +522,44 @@ void ExpectSameAsReload(const std::string& label, const std::function<std::share
     EXPECT_EQ(a.numeric_scale, b.numeric_scale) << b.name;
     EXPECT_EQ(a.nullable, b.nullable) << b.name;
   }
-  EXPECT_TRUE(SameValue(copy->Filter(), reloaded.Filter()));
-  EXPECT_EQ(copy->Sort(), reloaded.Sort());
-  EXPECT_EQ(copy->AbsolutePosition(), reloaded.AbsolutePosition());
-  ASSERT_EQ(copy->RecordCount(), reloaded.RecordCount());
-  for (int32_t row = 0; row < reloaded.RecordCount(); ++row) {
-    for (int f = 0; f < reloaded.FieldCount(); ++f) {
-      const Variant& a = copy->ValueAt(row, f);
-      const Variant& b = reloaded.ValueAt(row, f);
-      EXPECT_TRUE(SameValue(a, b)) << "row " << row << " field " << reloaded.Field(f).name << ": "
-                                   << static_cast<int>(a.type()) << " '" << recordset_internal::DisplayText(a) << "' vs "
-                                   << static_cast<int>(b.type()) << " '" << recordset_internal::DisplayText(b) << "'";
+  // The copy of a source closed afterwards, whose own values may move over.
+  auto taken_source = make();
+  RecordsetRef taken = TakeVisibleRowsAsPersisted(*taken_source);
+  EXPECT_FALSE(taken_source->IsOpen());
+  for (Recordset* result : {copy.get(), taken.get()}) {
+    SCOPED_TRACE(result == copy.get() ? "copied" : "taken");
+    EXPECT_TRUE(SameValue(result->Filter(), reloaded.Filter()));
+    EXPECT_EQ(result->Sort(), reloaded.Sort());
+    EXPECT_EQ(result->AbsolutePosition(), reloaded.AbsolutePosition());
+    ASSERT_EQ(result->RecordCount(), reloaded.RecordCount());
+    for (int32_t row = 0; row < reloaded.RecordCount(); ++row) {
+      for (int f = 0; f < reloaded.FieldCount(); ++f) {
+        const Variant& a = result->ValueAt(row, f);
+        const Variant& b = reloaded.ValueAt(row, f);
+        EXPECT_TRUE(SameValue(a, b)) << "row " << row << " field " << reloaded.Field(f).name << ": "
+                                     << static_cast<int>(a.type()) << " '" << recordset_internal::DisplayText(a)
+                                     << "' vs " << static_cast<int>(b.type()) << " '"
+                                     << recordset_internal::DisplayText(b) << "'";
+      }
     }
+    // Pending changes and deletions travel too: the next batch sees the same.
+    EXPECT_EQ(result->SaveXml(), reloaded.SaveXml());
   }
-  // Pending changes and deletions travel too: the next batch sees the same.
-  EXPECT_EQ(copy->SaveXml(), reloaded.SaveXml());
+}
+
+// Texts, integers and Nulls only: the values a taken copy moves over.
+std::shared_ptr<Recordset> Plain(int rows) {
+  auto rs = std::make_shared<Recordset>();
+  rs->AppendField("id", DataType::kInteger);
+  rs->AppendField("big", DataType::kBigInt);
+  rs->AppendField("name", DataType::kVarWChar, 20);
+  rs->AppendField("any", DataType::kVariant);
+  rs->Open();
+  for (int32_t i = 0; i < rows; ++i) {
+    rs->AppendRow({Variant(i), Variant(int64_t{i} << 40), i % 4 == 3 ? Variant::Null() : Variant("name " + std::to_string(i)),
+                   Variant("any " + std::to_string(i))});
+  }
+  return rs;
 }
 
 // Every type, plus a Variant field holding each kind of value, fields with
@@ -611,6 +634,16 @@ TEST(PersistedCopy, SameAsSaveAndReload) {
          rs->UpdateBatch(3);
          return rs;
        }},
+      {"plain values, filtered", [] {
+         auto rs = Plain(12);
+         rs->SetFilter(Variant("id <> 4 AND id <> 9"));
+         return rs;
+       }},
+      {"plain values with an Empty", [] {
+         auto rs = Plain(3);
+         rs->AppendRow({Variant(int32_t{3}), Variant(int64_t{3}), Variant("x"), Variant()});
+         return rs;
+       }},
       // The cases the copy hands to the text route.
       {"pending insert, change and deletion of a hidden row",
        [] {
@@ -641,6 +674,18 @@ TEST(PersistedCopy, SameAsSaveAndReload) {
 TEST(PersistedCopy, ClosedSourceRaises) {
   Recordset closed;
   EXPECT_EQ(ErrorOf([&] { CopyVisibleRowsAsPersisted(closed); }), 3704);
+  EXPECT_EQ(ErrorOf([&] { TakeVisibleRowsAsPersisted(closed); }), 3704);
+}
+
+// Values shared with another recordset are copied, never moved away from it.
+TEST(PersistedCopy, TakingFromASharingCopyLeavesTheOtherWhole) {
+  auto original = Plain(6);
+  auto sharing = original->Clone();
+  const std::string before = original->SaveXml();
+  RecordsetRef taken = TakeVisibleRowsAsPersisted(*sharing);
+  EXPECT_FALSE(sharing->IsOpen());
+  EXPECT_EQ(taken->RecordCount(), 6);
+  EXPECT_EQ(original->SaveXml(), before);
 }
 
 }  // namespace
