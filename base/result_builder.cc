@@ -1,7 +1,7 @@
 #include "base/result_builder.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 
 #include "common/com_error.h"
 

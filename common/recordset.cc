@@ -32,7 +32,6 @@ void EraseSorted(std::vector<uint32_t>& ids, uint32_t row) {
   if (it != ids.end() && *it == row) ids.erase(it);
 }
 
-
 }  // namespace
 
 std::vector<Variant>& SharedCells::Mutable() {

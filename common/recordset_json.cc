@@ -221,12 +221,12 @@ std::string RecordsetToJson(Recordset& recordset) {
   // A cached result is handed out again and again as a copy sharing the
   // same unchangeable cells: its text is written once and kept with them.
   // That holds when every row is visible in insertion order, unchanged, and
-  // no value is a (changeable) chapter; the fields, which the text also
-  // depends on, are the key.
+  // no value can be a (changeable) recordset: no chapter or variant field.
+  // The fields, which the text also depends on, are the key.
   const RecordsetCore& core = Access::Core(recordset);
   const bool reusable = core.open && core.cells.IsShared() && core.view.size() == core.row_count() &&
                         std::none_of(core.classes.begin(), core.classes.end(),
-                                     [](FieldClass c) { return c == FieldClass::kChapter; }) &&
+                                     [](FieldClass c) { return c == FieldClass::kChapter || c == FieldClass::kVariant; }) &&
                         std::all_of(core.states.begin(), core.states.end(),
                                     [](RowState s) { return s == RowState::kUnchanged; });
   bool in_order = reusable;
