@@ -115,10 +115,9 @@ TEST(FilterState, DeepNestingIsRefusedNotACrash) {
 // recordsets of other field orders or types, on other threads and after the
 // thread has met more shapes than it keeps, still reads each one's own fields.
 TEST(FilterState, OneTextOverRecordsetsOfOtherShapes) {
-  auto make = [](std::vector<std::pair<std::string, DataType>> fields, std::vector<Variant> row) {
-    auto rs = std::make_shared<Recordset>();
-    for (const auto& [name, type] : fields) rs->AppendField(name, type, 10);
-    rs->Open();
+  auto make = [](std::vector<testing_rs::FieldSpec> fields, std::vector<Variant> row) {
+    for (auto& field : fields) field.size = 10;
+    auto rs = testing_rs::Fabricated(fields);
     rs->AppendConvertedRow(std::move(row));
     return rs;
   };
@@ -279,43 +278,33 @@ TEST(SortState, Errors) {
 
 // --- Find ------------------------------------------------------------------
 
-TEST(Find, ForwardWithSkipUntilEof) {
-  auto rs = People();
-  rs->Find("name = 'ALPHA'");
-  EXPECT_EQ(rs->Value("id").integer(), 1);
-  rs->Find("name = 'ALPHA'");  // skip 0: the current row itself is tested
-  EXPECT_EQ(rs->Value("id").integer(), 1);
-  rs->Find("name = 'ALPHA'", 1);
-  EXPECT_EQ(rs->Value("id").integer(), 5);
-  rs->Find("name = 'ALPHA'", 1);
-  EXPECT_TRUE(rs->IsEOF());
-  rs->Find("name = 'ALPHA'");  // at EOF nothing is found, and it is no error
-  EXPECT_TRUE(rs->IsEOF());
+constexpr int kAtEof = 0, kAtBof = -1, kAtBofAndEof = -2;
+
+// The id Find lands on, or where the cursor ended outside the rows.
+int FindId(Recordset& rs, const char* criteria, int32_t skip = 0, int32_t direction = 1) {
+  rs.Find(criteria, skip, direction);
+  if (rs.IsEOF()) return rs.IsBOF() ? kAtBofAndEof : kAtEof;
+  return rs.IsBOF() ? kAtBof : static_cast<int>(rs.Value("id").integer());
 }
 
-TEST(Find, BackwardUntilBof) {
+TEST(Find, WalksTheViewBothWaysUntilEofOrBof) {
   auto rs = People();
+  EXPECT_EQ(FindId(*rs, "name = 'ALPHA'"), 1);
+  EXPECT_EQ(FindId(*rs, "name = 'ALPHA'"), 1);  // skip 0: the current row itself is tested
+  EXPECT_EQ(FindId(*rs, "name = 'ALPHA'", 1), 5);
+  EXPECT_EQ(FindId(*rs, "name = 'ALPHA'", 1), kAtEof);
+  EXPECT_EQ(FindId(*rs, "name = 'ALPHA'"), kAtEof);  // at EOF nothing is found, and it is no error
   rs->MoveLast();
-  rs->Find("flag = true", 0, -1);
-  EXPECT_EQ(rs->Value("id").integer(), 5);
-  rs->Find("flag = true", 1, -1);
-  EXPECT_EQ(rs->Value("id").integer(), 3);
-  rs->Find("id = 6", 1, -1);
-  EXPECT_TRUE(rs->IsBOF());
-  EXPECT_FALSE(rs->IsEOF());
-}
-
-TEST(Find, SeesTheViewAndItsOrder) {
-  auto rs = People();
+  EXPECT_EQ(FindId(*rs, "flag = true", 0, -1), 5);
+  EXPECT_EQ(FindId(*rs, "flag = true", 1, -1), 3);
+  EXPECT_EQ(FindId(*rs, "id = 6", 1, -1), kAtBof);
+  // The view and its order.
   rs->SetSort("qty DESC");
-  rs->Find("note <> Null");
-  EXPECT_EQ(rs->Value("id").integer(), 6);
+  EXPECT_EQ(FindId(*rs, "note <> Null"), 6);
   rs->SetFilter(Variant("id < 3"));
-  rs->Find("id = 6");
-  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(FindId(*rs, "id = 6"), kAtEof);
   rs->SetFilter(Variant("id > 100"));
-  rs->Find("id = 1");  // an empty view: EOF, no error
-  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(FindId(*rs, "id = 1"), kAtBofAndEof);  // an empty view, and no error
 }
 
 TEST(Find, Errors) {
@@ -335,12 +324,8 @@ TEST(Find, Errors) {
 // the same rows with and without the indexes.
 TEST(Optimize, IndexedAndScannedResultsAgree) {
   auto build = [](bool optimize) {
-    auto rs = std::make_shared<Recordset>();
-    rs->AppendField("schema_id", DataType::kInteger);
-    rs->AppendField("option_id", DataType::kSmallInt);
-    rs->AppendField("data_value", DataType::kVarWChar, 20);
-    rs->AppendField("price", DataType::kDouble);
-    rs->Open();
+    auto rs = testing_rs::Fabricated({{"schema_id", DataType::kInteger}, {"option_id", DataType::kSmallInt},
+                                      {"data_value", DataType::kVarWChar, 20}, {"price", DataType::kDouble}});
     std::mt19937 rng(7);
     const char* values[] = {"-", "Yes", "yes", "NO", "12.5", "Ä", "ä"};
     for (int i = 0; i < 500; ++i) {
@@ -348,9 +333,7 @@ TEST(Optimize, IndexedAndScannedResultsAgree) {
                      rng() % 11 == 0 ? Variant::Null() : Variant(values[rng() % 7]), Variant(double(rng() % 50))});
     }
     if (optimize) {
-      rs->SetOptimize("schema_id", true);
-      rs->SetOptimize("option_id", true);
-      rs->SetOptimize("data_value", true);
+      for (const char* field : {"schema_id", "option_id", "data_value"}) rs->SetOptimize(field, true);
     }
     // Edits after the index exists must reach it.
     rs->MoveFirst();

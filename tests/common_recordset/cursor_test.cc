@@ -10,6 +10,7 @@ namespace trelix {
 namespace {
 
 using testing_rs::ErrorOf;
+using testing_rs::Fabricated;
 using testing_rs::People;
 using testing_rs::VisibleIds;
 using ::testing::ElementsAre;
@@ -51,9 +52,8 @@ TEST(Fields, AppendRulesAndLookup) {
 }
 
 TEST(Navigation, EmptyRecordset) {
-  Recordset rs;
-  rs.AppendField("a", DataType::kInteger);
-  rs.Open();
+  auto owner = Fabricated({{"a", DataType::kInteger}});
+  Recordset& rs = *owner;
   EXPECT_TRUE(rs.IsBOF());
   EXPECT_TRUE(rs.IsEOF());
   EXPECT_EQ(rs.RecordCount(), 0);
@@ -90,10 +90,8 @@ TEST(Navigation, WalkBothWaysWithPositions) {
 }
 
 TEST(Editing, AddNewStartsEmptyAndCountsAtOnce) {
-  Recordset rs;
-  rs.AppendField("a", DataType::kInteger);
-  rs.AppendField("b", DataType::kVarWChar, 10);
-  rs.Open();
+  auto owner = Fabricated({{"a", DataType::kInteger}, {"b", DataType::kVarWChar, 10}});
+  Recordset& rs = *owner;
   rs.AddNew();
   EXPECT_FALSE(rs.IsEOF());
   EXPECT_FALSE(rs.IsBOF());
@@ -148,26 +146,17 @@ class ConversionTest : public ::testing::TestWithParam<ConversionCase> {};
 
 TEST_P(ConversionTest, ConvertsToTheFieldType) {
   const ConversionCase& c = GetParam();
-  Recordset rs;
-  rs.AppendField("f", c.type, c.size);
-  rs.Open();
-  rs.AddNew();
-  int32_t error = ErrorOf([&] { rs.SetValue("f", c.input); });
-  EXPECT_EQ(error, c.error);
-  if (c.error == 0) {
-    EXPECT_EQ(rs.Value("f"), c.stored);
-  } else {
-    EXPECT_TRUE(rs.Value("f").IsEmpty());  // a failed write leaves the value alone
-  }
+  auto rs = Fabricated({{"f", c.type, c.size}});
+  rs->AddNew();
+  EXPECT_EQ(ErrorOf([&] { rs->SetValue("f", c.input); }), c.error);
+  // A failed write leaves the value alone.
+  EXPECT_EQ(rs->Value("f"), c.error == 0 ? c.stored : Variant());
   // A whole row converts each value the same way, or appends nothing.
-  Recordset rows;
-  rows.AppendField("f", c.type, c.size);
-  rows.Open();
-  EXPECT_EQ(ErrorOf([&] { rows.AppendConvertedRow({c.input}); }), c.error);
-  ASSERT_EQ(rows.RecordCount(), c.error == 0 ? 1 : 0);
+  auto rows = Fabricated({{"f", c.type, c.size}});
+  EXPECT_EQ(ErrorOf([&] { rows->AppendConvertedRow({c.input}); }), c.error);
+  ASSERT_EQ(rows->RecordCount(), c.error == 0 ? 1 : 0);
   if (c.error == 0) {
-    EXPECT_EQ(rows.ValueAt(0, 0), c.stored);
-    EXPECT_EQ(rows.ValueAt(0, 0).type(), c.stored.type());
+    EXPECT_EQ(rows->ValueAt(0, 0), c.stored);  // == compares the type too
   }
 }
 
@@ -212,23 +201,19 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{DataType::kVariant, 0, Variant(int16_t{3}), Variant(int16_t{3}), 0}));
 
 TEST(Editing, NullNeedsANullableField) {
-  Recordset rs;
-  rs.AppendField("strict", DataType::kInteger, 0, 0);
-  rs.AppendField("nullable", DataType::kInteger, 0, 0x20);
-  rs.Open();
-  rs.AddNew();
-  EXPECT_EQ(ErrorOf([&] { rs.SetValue("strict", Variant::Null()); }), kMultipleStep);
-  rs.SetValue("nullable", Variant::Null());
-  EXPECT_TRUE(rs.Value("nullable").IsNull());
+  const std::vector<testing_rs::FieldSpec> fields = {{"strict", DataType::kInteger, 0, 0},
+                                                     {"nullable", DataType::kInteger, 0, 0x20}};
+  auto rs = Fabricated(fields);
+  rs->AddNew();
+  EXPECT_EQ(ErrorOf([&] { rs->SetValue("strict", Variant::Null()); }), kMultipleStep);
+  rs->SetValue("nullable", Variant::Null());
+  EXPECT_TRUE(rs->Value("nullable").IsNull());
   // A whole row takes the same rule, Null or not already of the field type.
-  Recordset rows;
-  rows.AppendField("strict", DataType::kInteger, 0, 0);
-  rows.AppendField("nullable", DataType::kInteger, 0, 0x20);
-  rows.Open();
-  EXPECT_EQ(ErrorOf([&] { rows.AppendConvertedRow({Variant::Null(), Variant::Null()}); }), kMultipleStep);
-  rows.AppendConvertedRow({Variant(int32_t{1}), Variant::Null()});
-  EXPECT_TRUE(rows.ValueAt(0, 1).IsNull());
-  EXPECT_EQ(rows.RecordCount(), 1);
+  auto rows = Fabricated(fields);
+  EXPECT_EQ(ErrorOf([&] { rows->AppendConvertedRow({Variant::Null(), Variant::Null()}); }), kMultipleStep);
+  rows->AppendConvertedRow({Variant(int32_t{1}), Variant::Null()});
+  EXPECT_TRUE(rows->ValueAt(0, 1).IsNull());
+  EXPECT_EQ(rows->RecordCount(), 1);
 }
 
 TEST(Clone, CopiesVisibleRowsIndependently) {
