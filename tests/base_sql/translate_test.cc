@@ -15,57 +15,45 @@ struct Case {
   const char* name;
   const char* tsql;
   const char* sqlite;
-  const char* postgres;
+  const char* postgres = nullptr;  // left out: the same text as on SQLite
 };
 
 const Case kCases[] = {
     {"TopBecomesLimitAfterOrderBy", "SELECT TOP 5 a FROM t ORDER BY a DESC",
      R"(SELECT a AS "a" FROM t ORDER BY a DESC LIMIT 5)",
      R"(SELECT a AS "a" FROM t ORDER BY a DESC NULLS LAST LIMIT 5)"},
-    {"TopInParenthesesAndTerminator", "select top (3) a from t;", R"(SELECT a AS "a" FROM t LIMIT 3)",
-     R"(SELECT a AS "a" FROM t LIMIT 3)"},
+    {"TopInParenthesesAndTerminator", "select top (3) a from t;", R"(SELECT a AS "a" FROM t LIMIT 3)"},
     {"TopInSubquery", "SELECT a FROM t WHERE b IN (SELECT TOP 2 b FROM u ORDER BY c)",
      R"(SELECT a AS "a" FROM t WHERE b IN (SELECT b FROM u ORDER BY c LIMIT 2))",
      R"(SELECT a AS "a" FROM t WHERE b IN (SELECT b FROM u ORDER BY c NULLS FIRST LIMIT 2))"},
     {"BracketsPlainNamesLoseQuotes", "SELECT [name], [t].[Row_ID] FROM [dbo].[items] [t]",
-     R"(SELECT name AS "name", t.Row_ID AS "Row_ID" FROM items t)",
      R"(SELECT name AS "name", t.Row_ID AS "Row_ID" FROM items t)"},
     {"BracketsOtherNamesQuoted", "SELECT [Order Id], [order] FROM [My Table]",
      R"(SELECT "Order Id" AS "Order Id", "order" AS "order" FROM "My Table")",
      R"(SELECT "order id" AS "Order Id", "order" AS "order" FROM "my table")"},
-    {"TargetKeywordAsName", "SELECT t.limit FROM t", R"(SELECT t."limit" AS "limit" FROM t)",
-     R"(SELECT t."limit" AS "limit" FROM t)"},
+    {"TargetKeywordAsName", "SELECT t.limit FROM t", R"(SELECT t."limit" AS "limit" FROM t)"},
     {"AliasForms", "SELECT Total = a, b AS [Sum Of], c 'Third', d e FROM t",
-     R"(SELECT a AS "Total", b AS "Sum Of", c AS "Third", d AS "e" FROM t)",
      R"(SELECT a AS "Total", b AS "Sum Of", c AS "Third", d AS "e" FROM t)"},
     {"SubqueryAliasesStayFoldable", "SELECT d.Total FROM (SELECT a AS Total FROM t) d",
-     R"(SELECT d.Total AS "Total" FROM (SELECT a AS Total FROM t) d)",
      R"(SELECT d.Total AS "Total" FROM (SELECT a AS Total FROM t) d)"},
     {"OrderByAliasWithCapitals", "SELECT a AS Total FROM t ORDER BY Total",
      R"(SELECT a AS "Total" FROM t ORDER BY Total)", R"(SELECT a AS "Total" FROM t ORDER BY "Total" NULLS FIRST)"},
     {"TsqlComparisons", "SELECT a FROM t WHERE a !< 3 AND b !> 4 AND c != 5 AND d <> 6",
-     R"(SELECT a AS "a" FROM t WHERE a >= 3 AND b <= 4 AND c != 5 AND d <> 6)",
      R"(SELECT a AS "a" FROM t WHERE a >= 3 AND b <= 4 AND c != 5 AND d <> 6)"},
-    {"NationalLiteralsAndConcatenation", "SELECT N'x' + 'y''s' AS v",
-     R"(SELECT 'x' || 'y''s' AS "v")", R"(SELECT 'x' || 'y''s' AS "v")"},
+    {"NationalLiteralsAndConcatenation", "SELECT N'x' + 'y''s' AS v", R"(SELECT 'x' || 'y''s' AS "v")"},
     {"ConcatenationThroughCastAndCase",
      "SELECT 'id=' + cast(n as varchar(7)) + case when k = 1 then '!' else '' end FROM t",
-     "SELECT 'id=' || cast(n AS varchar(7)) || CASE WHEN k = 1 THEN '!' ELSE '' END FROM t",
      "SELECT 'id=' || cast(n AS varchar(7)) || CASE WHEN k = 1 THEN '!' ELSE '' END FROM t"},
-    {"PlusWithANumberAdds", "SELECT a + 1, '5' + 2 FROM t", "SELECT a + 1, '5' + 2 FROM t",
-     "SELECT a + 1, '5' + 2 FROM t"},
+    {"PlusWithANumberAdds", "SELECT a + 1, '5' + 2 FROM t", "SELECT a + 1, '5' + 2 FROM t"},
     {"TargetPrecedence", "SELECT a & b + 1 AS v, a - (b - c) AS w, -(-a) AS x FROM t",
-     R"(SELECT (a & b) + 1 AS "v", a - (b - c) AS "w", -(-a) AS "x" FROM t)",
      R"(SELECT (a & b) + 1 AS "v", a - (b - c) AS "w", -(-a) AS "x" FROM t)"},
-    {"NumberGluedToWord", "SELECT a FROM t WHERE b = 1AND c = 2", R"(SELECT a AS "a" FROM t WHERE b = 1 AND c = 2)",
-     R"(SELECT a AS "a" FROM t WHERE b = 1 AND c = 2)"},
+    {"NumberGluedToWord", "SELECT a FROM t WHERE b = 1AND c = 2", R"(SELECT a AS "a" FROM t WHERE b = 1 AND c = 2)"},
     {"Comments", "SELECT a -- the a\r\nFROM t /* outer /* nested */ still */ WHERE b = 1",
-     R"(SELECT a AS "a" FROM t WHERE b = 1)", R"(SELECT a AS "a" FROM t WHERE b = 1)"},
+     R"(SELECT a AS "a" FROM t WHERE b = 1)"},
     {"Functions", "SELECT ISNULL(a, 0), LEN(b), SUBSTRING(b, 2, 3), LEFT(b, 2), RIGHT(b, 2), UPPER(b) FROM t",
      "SELECT COALESCE(a, 0), length(rtrim(b)), substr(b, 2, 3), substr(b, 1, 2), substr(b, -2), UPPER(b) FROM t",
      "SELECT COALESCE(a, 0), length(rtrim(b)), substr(b, 2, 3), left(b, 2), right(b, 2), UPPER(b) FROM t"},
     {"ConvertIsCast", "SELECT CONVERT(int, a), CAST(b AS nvarchar(max)), CAST(c AS varchar) FROM t",
-     "SELECT CAST(a AS integer), CAST(b AS text), CAST(c AS varchar(30)) FROM t",
      "SELECT CAST(a AS integer), CAST(b AS text), CAST(c AS varchar(30)) FROM t"},
     {"LikeForms", "SELECT a FROM t WHERE a LIKE 'x%' AND b NOT LIKE c AND d LIKE '5!%' ESCAPE '!'",
      R"(SELECT a AS "a" FROM t WHERE a LIKE 'x%' AND b NOT LIKE c AND d LIKE '5!%' ESCAPE '!')",
@@ -76,19 +64,15 @@ const Case kCases[] = {
     {"Predicates",
      "SELECT a FROM t WHERE a BETWEEN 1 AND 2 AND b NOT IN (1, 2) AND c IS NOT NULL AND NOT EXISTS (SELECT * FROM u "
      "WHERE u.k = t.k)",
-     R"(SELECT a AS "a" FROM t WHERE a BETWEEN 1 AND 2 AND b NOT IN (1, 2) AND c IS NOT NULL AND NOT EXISTS (SELECT * FROM u WHERE u.k = t.k))",
      R"(SELECT a AS "a" FROM t WHERE a BETWEEN 1 AND 2 AND b NOT IN (1, 2) AND c IS NOT NULL AND NOT EXISTS (SELECT * FROM u WHERE u.k = t.k))"},
     {"UnionOrderByPosition", "SELECT t.a FROM t UNION ALL SELECT u.b FROM u ORDER BY t.a",
      R"(SELECT t.a AS "a" FROM t UNION ALL SELECT u.b AS "b" FROM u ORDER BY 1)",
      R"(SELECT t.a AS "a" FROM t UNION ALL SELECT u.b AS "b" FROM u ORDER BY 1 NULLS FIRST)"},
     {"CrossDatabaseNames", "SELECT Specs..eq.v, specs.dbo.eq.w FROM Specs..eq JOIN specs.dbo.x ON x.k = eq.k",
-     R"(SELECT Specs.eq.v AS "v", specs.eq.w AS "w" FROM Specs.eq JOIN specs.x ON x.k = eq.k)",
      R"(SELECT Specs.eq.v AS "v", specs.eq.w AS "w" FROM Specs.eq JOIN specs.x ON x.k = eq.k)"},
     {"ParenthesisedJoinKept", "SELECT * FROM (a JOIN b ON a.k = b.k) LEFT JOIN c ON c.k = a.k",
-     "SELECT * FROM (a JOIN b ON a.k = b.k) LEFT JOIN c ON c.k = a.k",
      "SELECT * FROM (a JOIN b ON a.k = b.k) LEFT JOIN c ON c.k = a.k"},
     {"NestedJoinsBindToTheNearestOn", "SELECT * FROM a JOIN b JOIN c ON x = 1 ON y = 2 CROSS JOIN d",
-     "SELECT * FROM a JOIN (b JOIN c ON x = 1) ON y = 2 CROSS JOIN d",
      "SELECT * FROM a JOIN (b JOIN c ON x = 1) ON y = 2 CROSS JOIN d"},
     {"GroupedOrderRepair", "SELECT k, MAX(v) AS m FROM t GROUP BY k ORDER BY o, m DESC, 1",
      R"(SELECT k AS "k", MAX(v) AS "m" FROM t GROUP BY k ORDER BY MIN(o) COLLATE NOCASE, m COLLATE NOCASE DESC, 1)",
@@ -96,12 +80,12 @@ const Case kCases[] = {
     {"TextsWithoutColumnsCompareWithoutCase", "SELECT a FROM t WHERE 'X' = 'x' + '' AND UPPER(b) = 'Y'",
      R"(SELECT a AS "a" FROM t WHERE 'X' COLLATE NOCASE = 'x' || '' AND UPPER(b) COLLATE NOCASE = 'Y')",
      R"(SELECT a AS "a" FROM t WHERE 'X' COLLATE ci = 'x' || '' AND UPPER(b) = 'Y')"},
-    {"LockingHintDropped", "SELECT a FROM t WITH (NOLOCK)", R"(SELECT a AS "a" FROM t)", R"(SELECT a AS "a" FROM t)"},
+    {"LockingHintDropped", "SELECT a FROM t WITH (NOLOCK)", R"(SELECT a AS "a" FROM t)"},
     {"RightJoinSwappedForSqlite", "SELECT a.x FROM a JOIN c ON a.k = c.k RIGHT JOIN b ON a.k = b.k",
      R"(SELECT a.x AS "x" FROM b LEFT JOIN (a JOIN c ON a.k = c.k) ON a.k = b.k)",
      R"(SELECT a.x AS "x" FROM a JOIN c ON a.k = c.k RIGHT JOIN b ON a.k = b.k)"},
     {"RightJoinKeptUnderBareStar", "SELECT * FROM a RIGHT JOIN b ON a.k = b.k",
-     "SELECT * FROM a RIGHT JOIN b ON a.k = b.k", "SELECT * FROM a RIGHT JOIN b ON a.k = b.k"},
+     "SELECT * FROM a RIGHT JOIN b ON a.k = b.k"},
     {"IntegerCastTruncatesInPostgres", "SELECT CAST(1.7 AS int), CAST(a * 2 AS int) FROM t",
      "SELECT CAST(1.7 AS integer), CAST(a * 2 AS integer) FROM t",
      "SELECT CAST(trunc(1.7) AS integer), CAST(trunc(a * 2) AS integer) FROM t"},
@@ -116,7 +100,7 @@ TEST_P(CaseTest, TranslatesToEachEngine) {
   EXPECT_EQ(sqlite->text, c.sqlite);
   auto pg = Translate(c.tsql, Dialect::kPostgres);
   ASSERT_TRUE(pg.ok()) << pg.status().message();
-  EXPECT_EQ(pg->text, c.postgres);
+  EXPECT_EQ(pg->text, c.postgres ? c.postgres : c.sqlite);
 }
 
 INSTANTIATE_TEST_SUITE_P(Constructs, CaseTest, ::testing::ValuesIn(kCases),
@@ -129,44 +113,42 @@ struct Refusal {
   const char* message_part;  // the construct the message names
 };
 
+constexpr Status::Code kUnsupported = Status::Code::kUnsupported, kInvalid = Status::Code::kInvalidArgument;
+
 const Refusal kRefusals[] = {
-    {"Empty", "  ", Status::Code::kInvalidArgument, "empty"},
-    {"OtherStatement", "INSERT INTO t VALUES (1)", Status::Code::kUnsupported, "INSERT"},
-    {"TwoStatements", "SELECT a FROM t; SELECT b FROM u", Status::Code::kUnsupported, "more than one statement"},
-    {"UnterminatedString", "SELECT 'abc", Status::Code::kInvalidArgument, "unterminated string"},
-    {"UnterminatedBracket", "SELECT [abc FROM t", Status::Code::kInvalidArgument, "unterminated quoted name"},
-    {"UnterminatedComment", "SELECT a /* b", Status::Code::kInvalidArgument, "unterminated comment"},
-    {"Truncated", "SELECT a FROM", Status::Code::kInvalidArgument, "end of the statement"},
-    {"StrayCharacter", "SELECT a ? b", Status::Code::kInvalidArgument, "unexpected character"},
-    {"Variable", "SELECT a FROM t WHERE b = @id", Status::Code::kUnsupported, "variable @id"},
-    {"WindowFunction", "SELECT ROW_NUMBER() OVER (ORDER BY a) FROM t", Status::Code::kUnsupported, "OVER"},
-    {"UnknownFunction", "SELECT GETDATE()", Status::Code::kUnsupported, "function GETDATE"},
-    {"UnknownPlusOperands", "SELECT a + b FROM t", Status::Code::kUnsupported, "type of a is unknown"},
-    {"DatePlus", "SELECT CAST(a AS datetime) + 1 FROM t", Status::Code::kUnsupported, "date"},
-    {"OtherSchema", "SELECT a FROM sales.t", Status::Code::kUnsupported, "schema-qualified name sales.t"},
-    {"LinkedServer", "SELECT a FROM srv.db.dbo.t", Status::Code::kUnsupported, "linked-server"},
-    {"TopPercent", "SELECT TOP 10 PERCENT a FROM t", Status::Code::kUnsupported, "PERCENT"},
-    {"TopExpression", "SELECT TOP (@n) a FROM t", Status::Code::kUnsupported, "TOP"},
-    {"Apply", "SELECT a FROM t CROSS APPLY u", Status::Code::kUnsupported, "CROSS APPLY"},
-    {"Collate", "SELECT a FROM t WHERE a = 'x' COLLATE Latin1_General_CS_AS", Status::Code::kUnsupported, "COLLATE"},
-    {"TopInUnion", "SELECT TOP 1 a FROM t UNION SELECT b FROM u", Status::Code::kUnsupported, "TOP in a member"},
-    {"MixedIntersect", "SELECT a FROM t UNION SELECT b FROM u INTERSECT SELECT c FROM v", Status::Code::kUnsupported,
-     "INTERSECT"},
-    {"LikeClass", "SELECT a FROM t WHERE a LIKE '[a-c]%'", Status::Code::kUnsupported, "character class"},
-    {"DistinctOrderByUnlisted", "SELECT DISTINCT a FROM t ORDER BY b", Status::Code::kInvalidArgument,
-     "SELECT DISTINCT"},
-    {"UngroupedColumn", "SELECT a, COUNT(*) FROM t GROUP BY b", Status::Code::kInvalidArgument,
-     "column a is invalid in the select list"},
-    {"UngroupedOrderExpression", "SELECT k FROM t GROUP BY k ORDER BY o + 1", Status::Code::kInvalidArgument,
-     "ORDER BY clause"},
-    {"IntegerAverage", "SELECT AVG(a) FROM t", Status::Code::kUnsupported, "AVG"},
-    {"CaseInsensitiveReplace", "SELECT REPLACE(a, 'x', 'y') FROM t", Status::Code::kUnsupported, "REPLACE"},
-    {"ConvertStyle", "SELECT CONVERT(varchar(10), a, 120) FROM t", Status::Code::kUnsupported, "style"},
-    {"BinaryLiteral", "SELECT 0x1F", Status::Code::kUnsupported, "binary literal"},
-    {"DerivedWithoutAlias", "SELECT * FROM (SELECT a FROM t)", Status::Code::kInvalidArgument, "alias"},
-    {"SelectInto", "SELECT a INTO t2 FROM t", Status::Code::kUnsupported, "INTO"},
-    {"Cte", "WITH x AS (SELECT 1 AS a) SELECT a FROM x", Status::Code::kUnsupported, "WITH"},
-    {"ShapeWithoutCommand", "SHAPE x COMPUTE y", Status::Code::kInvalidArgument, "provider command"},
+    {"Empty", "  ", kInvalid, "empty"},
+    {"OtherStatement", "INSERT INTO t VALUES (1)", kUnsupported, "INSERT"},
+    {"TwoStatements", "SELECT a FROM t; SELECT b FROM u", kUnsupported, "more than one statement"},
+    {"UnterminatedString", "SELECT 'abc", kInvalid, "unterminated string"},
+    {"UnterminatedBracket", "SELECT [abc FROM t", kInvalid, "unterminated quoted name"},
+    {"UnterminatedComment", "SELECT a /* b", kInvalid, "unterminated comment"},
+    {"Truncated", "SELECT a FROM", kInvalid, "end of the statement"},
+    {"StrayCharacter", "SELECT a ? b", kInvalid, "unexpected character"},
+    {"Variable", "SELECT a FROM t WHERE b = @id", kUnsupported, "variable @id"},
+    {"WindowFunction", "SELECT ROW_NUMBER() OVER (ORDER BY a) FROM t", kUnsupported, "OVER"},
+    {"UnknownFunction", "SELECT GETDATE()", kUnsupported, "function GETDATE"},
+    {"UnknownPlusOperands", "SELECT a + b FROM t", kUnsupported, "type of a is unknown"},
+    {"DatePlus", "SELECT CAST(a AS datetime) + 1 FROM t", kUnsupported, "date"},
+    {"OtherSchema", "SELECT a FROM sales.t", kUnsupported, "schema-qualified name sales.t"},
+    {"LinkedServer", "SELECT a FROM srv.db.dbo.t", kUnsupported, "linked-server"},
+    {"TopPercent", "SELECT TOP 10 PERCENT a FROM t", kUnsupported, "PERCENT"},
+    {"TopExpression", "SELECT TOP (@n) a FROM t", kUnsupported, "TOP"},
+    {"Apply", "SELECT a FROM t CROSS APPLY u", kUnsupported, "CROSS APPLY"},
+    {"Collate", "SELECT a FROM t WHERE a = 'x' COLLATE Latin1_General_CS_AS", kUnsupported, "COLLATE"},
+    {"TopInUnion", "SELECT TOP 1 a FROM t UNION SELECT b FROM u", kUnsupported, "TOP in a member"},
+    {"MixedIntersect", "SELECT a FROM t UNION SELECT b FROM u INTERSECT SELECT c FROM v", kUnsupported, "INTERSECT"},
+    {"LikeClass", "SELECT a FROM t WHERE a LIKE '[a-c]%'", kUnsupported, "character class"},
+    {"DistinctOrderByUnlisted", "SELECT DISTINCT a FROM t ORDER BY b", kInvalid, "SELECT DISTINCT"},
+    {"UngroupedColumn", "SELECT a, COUNT(*) FROM t GROUP BY b", kInvalid, "column a is invalid in the select list"},
+    {"UngroupedOrderExpression", "SELECT k FROM t GROUP BY k ORDER BY o + 1", kInvalid, "ORDER BY clause"},
+    {"IntegerAverage", "SELECT AVG(a) FROM t", kUnsupported, "AVG"},
+    {"CaseInsensitiveReplace", "SELECT REPLACE(a, 'x', 'y') FROM t", kUnsupported, "REPLACE"},
+    {"ConvertStyle", "SELECT CONVERT(varchar(10), a, 120) FROM t", kUnsupported, "style"},
+    {"BinaryLiteral", "SELECT 0x1F", kUnsupported, "binary literal"},
+    {"DerivedWithoutAlias", "SELECT * FROM (SELECT a FROM t)", kInvalid, "alias"},
+    {"SelectInto", "SELECT a INTO t2 FROM t", kUnsupported, "INTO"},
+    {"Cte", "WITH x AS (SELECT 1 AS a) SELECT a FROM x", kUnsupported, "WITH"},
+    {"ShapeWithoutCommand", "SHAPE x COMPUTE y", kInvalid, "provider command"},
 };
 
 class RefusalTest : public ::testing::TestWithParam<Refusal> {};
@@ -211,11 +193,7 @@ TEST(PlusTypingTest, ColumnTypesDecideBetweenJoiningAndAdding) {
                                   {"t.n", "int"},
                                   {"u.price", "money"},
                                   {"p.u.label", "ntext"}});
-  struct Row {
-    const char* tsql;
-    const char* sqlite;  // nullptr: refused
-  };
-  const Row rows[] = {
+  const std::pair<const char*, const char*> rows[] = {  // T-SQL, SQLite text (nullptr: refused)
       {"SELECT name + code FROM t", "SELECT name || code FROM t"},
       {"SELECT x.name + x.code FROM t x", "SELECT x.name || x.code FROM t x"},
       {"SELECT n + n FROM t", "SELECT n + n FROM t"},
@@ -229,16 +207,16 @@ TEST(PlusTypingTest, ColumnTypesDecideBetweenJoiningAndAdding) {
       {"SELECT name + missing FROM t", nullptr},
       {"SELECT q.name + 'x' FROM t", nullptr},  // q is no table of the statement
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.tsql);
-    auto r = Translate(row.tsql, Dialect::kSqlite, options);
-    if (!row.sqlite) {
+  for (const auto& [tsql, sqlite] : rows) {
+    SCOPED_TRACE(tsql);
+    auto r = Translate(tsql, Dialect::kSqlite, options);
+    if (!sqlite) {
       ASSERT_FALSE(r.ok());
       EXPECT_EQ(r.status().code(), Status::Code::kUnsupported);
       continue;
     }
     ASSERT_TRUE(r.ok()) << r.status().message();
-    EXPECT_EQ(r->text, row.sqlite);
+    EXPECT_EQ(r->text, sqlite);
   }
 }
 
@@ -247,17 +225,12 @@ TEST(TokenizerTest, LiteralsNamesAndOperators) {
   ASSERT_TRUE(tokens.ok()) << tokens.status().message();
   std::vector<std::pair<TokenKind, std::string>> got;
   for (const Token& t : tokens.value()) got.emplace_back(t.kind, t.text);
+  using enum TokenKind;
   const std::vector<std::pair<TokenKind, std::string>> want = {
-      {TokenKind::kString, "a'b"},        {TokenKind::kString, "x"},
-      {TokenKind::kIdentifier, "xN"},      {TokenKind::kString, "y"},
-      {TokenKind::kQuotedIdentifier, "a]b"}, {TokenKind::kQuotedIdentifier, "q\"r"},
-      {TokenKind::kNumber, "1.5e3"},       {TokenKind::kNumber, ".5"},
-      {TokenKind::kNumber, "1"},           {TokenKind::kIdentifier, "e"},
-      {TokenKind::kNumber, "12"},          {TokenKind::kIdentifier, "AND"},
-      {TokenKind::kOperator, "!<"},        {TokenKind::kOperator, "!="},
-      {TokenKind::kOperator, "<>"},        {TokenKind::kOperator, ">="},
-      {TokenKind::kPunct, ";"},            {TokenKind::kPunct, "{"},
-      {TokenKind::kEnd, ""},
+      {kString, "a'b"},    {kString, "x"},    {kIdentifier, "xN"},  {kString, "y"},  {kQuotedIdentifier, "a]b"},
+      {kQuotedIdentifier, "q\"r"}, {kNumber, "1.5e3"}, {kNumber, ".5"}, {kNumber, "1"}, {kIdentifier, "e"},
+      {kNumber, "12"},     {kIdentifier, "AND"}, {kOperator, "!<"}, {kOperator, "!="}, {kOperator, "<>"},
+      {kOperator, ">="},   {kPunct, ";"},     {kPunct, "{"},        {kEnd, ""},
   };
   EXPECT_EQ(got, want);
   EXPECT_TRUE(tokens.value()[0].national);
