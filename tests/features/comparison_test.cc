@@ -25,8 +25,15 @@ class VehicleFeaturesTestPeer {
 
 namespace {
 
-using testing::ContentRow;
-using testing::TextRow;
+// The error `body` raised, or number 0 when it raised none.
+ComError Raised(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ComError& error) {
+    return error;
+  }
+  return ComError(0, "", "");
+}
 
 class FeaturesTest : public ::testing::Test {
  protected:
@@ -66,15 +73,6 @@ class FeaturesTest : public ::testing::Test {
       out.push_back(line);
     }
     return out;
-  }
-
-  ComError Raised(const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const ComError& error) {
-      return error;
-    }
-    return ComError(0, "", "");
   }
 
   testing::ScopedRecordingConnector connector_;
@@ -189,14 +187,10 @@ TEST(PrimaryListTest, Rewrites) {
     const char* expected;
   };
   const Case cases[] = {
-      {"101,205,317", "205", "205,101,317"},
-      {"101,205,317", "317", "317,101,205"},
-      {"101,205,317", "101", "101,205,317"},
-      {"101,205,317", int32_t{400}, "400,101,205,317"},
-      {"", "205", "205,"},
-      {"205", "205", "205"},            // the id alone stays alone
-      {"25,5,125", "5", "5,25,125"},    // whole items only
-      {"25,125", "5", "5,25,125"},
+      {"101,205,317", "205", "205,101,317"}, {"101,205,317", "317", "317,101,205"},
+      {"101,205,317", "101", "101,205,317"}, {"101,205,317", int32_t{400}, "400,101,205,317"}, {"", "205", "205,"},
+      {"205", "205", "205"},  // the id alone stays alone
+      {"25,5,125", "5", "5,25,125"}, {"25,125", "5", "5,25,125"},  // whole items only
       {"101, 205, 317", "205", "205,101, 317"},  // blanks around an item
       {"205,101,205", "205", "205,101,205"},     // the first occurrence moves
   };
@@ -258,7 +252,9 @@ TEST_F(FeaturesTest, Icons) {
 }
 
 TEST_F(FeaturesTest, ErrorSources) {
+  const int32_t kFc = kErrFeatureComparison;
   const std::string kOuter = "trelix_eb.DoFeatureComparison";
+  const std::string kAdd = "trelix_eb.AddVehicleIdObject";
   const std::string kNoInfo = "Missing Database info (Name(s), Language, or Connection String)";
   struct Case {
     const char* what;
@@ -269,27 +265,23 @@ TEST_F(FeaturesTest, ErrorSources) {
     int32_t vehicles_left = 0;  // what the collection holds afterwards
   };
   const Case cases[] = {
-      {"no language", [&] { features_->SetLanguageId(-1); }, kErrFeatureComparison, kOuter, kNoInfo},
-      {"no project database", [&] { features_->SetProjectDatabaseName(""); }, kErrFeatureComparison, kOuter, kNoInfo},
-      {"no specs database", [&] { features_->SetSpecsDatabaseName(""); }, kErrFeatureComparison, kOuter, kNoInfo},
-      {"no connection", [&] { features_->SetDatabaseConnectionString(""); }, kErrFeatureComparison, kOuter, kNoInfo},
-      {"unknown search type", [&] { VehicleFeaturesTestPeer::SetComparisonType(*features_, 0); },
-       kErrFeatureComparison, kOuter, "Unknown search type requested"},
-      {"no primary id", [&] { features_->SetComparisonType_PrimaryBased(""); }, kErrFeatureComparison, kOuter,
+      {"no language", [&] { features_->SetLanguageId(-1); }, kFc, kOuter, kNoInfo},
+      {"no project database", [&] { features_->SetProjectDatabaseName(""); }, kFc, kOuter, kNoInfo},
+      {"no specs database", [&] { features_->SetSpecsDatabaseName(""); }, kFc, kOuter, kNoInfo},
+      {"no connection", [&] { features_->SetDatabaseConnectionString(""); }, kFc, kOuter, kNoInfo},
+      {"unknown search type", [&] { VehicleFeaturesTestPeer::SetComparisonType(*features_, 0); }, kFc, kOuter,
+       "Unknown search type requested"},
+      {"no primary id", [&] { features_->SetComparisonType_PrimaryBased(""); }, kFc, kOuter,
        "Missing Primary Vehicle Id"},
-      {"no list, neighbour-based",
-       [&] {
-         site_.all_vehicles = true;
-         features_->SetVehicleIdList("");
-       },
-       kErrFeatureComparison, kOuter, "Missing list of vehicles"},
+      {"no list, neighbour-based", [&] { site_.all_vehicles = true; features_->SetVehicleIdList(""); }, kFc, kOuter,
+       "Missing list of vehicles"},
       {"no list, primary-based",
        [&] {
          site_.all_vehicles = true;
          features_->SetComparisonType_PrimaryBased("101");
          features_->SetVehicleIdList("");
        },
-       kErrFeatureComparison, kOuter, "Missing list of vehicles"},
+       kFc, kOuter, "Missing list of vehicles"},
       {"engine failure", [&] { site_.failing_statement = "select sc.schema_id"; }, -2147217900, "PostgreSQL",
        "relation \"standard_content\" does not exist"},
       {"no features in the list", [&] { features_->SetSegment("Nothing"); }, 9, "trelix_eb.GetSchemaIdList",
@@ -299,12 +291,11 @@ TEST_F(FeaturesTest, ErrorSources) {
          site_.content.push_back({7777, "Comfort", "Default", 99, 9, false});
          site_.texts.push_back({102, 7777, "stray"});
        },
-       9, "trelix_eb.AddVehicleIdObject", "Subscript out of range", 1},
-      {"Null category", [&] { site_.category_override[2000] = Variant::Null(); }, 94, "trelix_eb.AddVehicleIdObject",
-       "Invalid use of Null"},
-      {"Null content of a present feature", [&] { site_.texts[1].content = Variant::Null(); }, 94,
-       "trelix_eb.AddVehicleIdObject", "Invalid use of Null", 1},
-      {"duplicate id", [&] { features_->SetVehicleIdList("101,102,101"); }, 457, "trelix_eb.AddVehicleIdObject",
+       9, kAdd, "Subscript out of range", 1},
+      {"Null category", [&] { site_.category_override[2000] = Variant::Null(); }, 94, kAdd, "Invalid use of Null"},
+      {"Null content of a present feature", [&] { site_.texts[1].content = Variant::Null(); }, 94, kAdd,
+       "Invalid use of Null", 1},
+      {"duplicate id", [&] { features_->SetVehicleIdList("101,102,101"); }, 457, kAdd,
        "This key is already associated with an element of this collection", 2},
       {"Null icon text", [&] { site_.icons[0].text = Variant::Null(); }, 94, "trelix_eb.GetIconInformation",
        "Invalid use of Null"},
@@ -326,41 +317,38 @@ TEST_F(FeaturesTest, ErrorSources) {
 TEST_F(FeaturesTest, LateBoundComparison) {
   Texts(101, {{2000, "a"}});
   Texts(102, {{2000, "b"}});
-  auto put = [&](const char* name, Variant value) {
-    Args args = {std::move(value)};
-    features_->Invoke(name, InvokeKind::kPropertyPut, args);
+  // Late-bound call on `target`; the arguments are taken by value.
+  auto invoke = [](Object& target, const char* name, InvokeKind kind, Args args = {}) {
+    return target.Invoke(name, kind, args);
   };
+  auto put = [&](const char* name, Variant value) { invoke(*features_, name, InvokeKind::kPropertyPut, {value}); };
+  auto get = [&](Object& target, const char* name) { return invoke(target, name, InvokeKind::kPropertyGet); };
   put("LanguageId", "3");
-  Args none;
-  EXPECT_EQ(features_->Invoke("LanguageId", InvokeKind::kPropertyGet, none), Variant(int32_t{3}));
+  EXPECT_EQ(get(*features_, "LanguageId"), Variant(int32_t{3}));
   put("LanguageId", int16_t{1});
   put("VehicleIdList", "101,102");
   put("Category", int32_t{42});
-  EXPECT_EQ(features_->Invoke("Category", InvokeKind::kPropertyGet, none), Variant("42"));
+  EXPECT_EQ(get(*features_, "Category"), Variant("42"));
   put("Category", "");
   // Conversions that fail leave the field as it was.
-  Args bad = {Variant("three")};
-  EXPECT_EQ(Raised([&] { features_->Invoke("LanguageId", InvokeKind::kPropertyPut, bad); }).number(), kErrTypeMismatch);
-  Args null = {Variant::Null()};
-  EXPECT_EQ(Raised([&] { features_->Invoke("Segment", InvokeKind::kPropertyPut, null); }).number(), 94);
+  EXPECT_EQ(Raised([&] { put("LanguageId", "three"); }).number(), kErrTypeMismatch);
+  EXPECT_EQ(Raised([&] { put("Segment", Variant::Null()); }).number(), 94);
   EXPECT_EQ(features_->LanguageId(), Variant(int32_t{1}));
 
   Args primary = {Variant(int32_t{102})};
   features_->Invoke("SetComparisonType_PrimaryBased", InvokeKind::kMethod, primary);
   EXPECT_EQ(primary[0], Variant(int32_t{102}));  // by reference, unchanged
-  EXPECT_EQ(features_->Invoke("IsComparisonType_PrimaryBased", InvokeKind::kPropertyGet, none), Variant(true));
-  features_->Invoke("DoFeatureComparison", InvokeKind::kMethod, none);
-  EXPECT_EQ(features_->Invoke("Count", InvokeKind::kPropertyGet, none), Variant(int32_t{2}));
-  Args second = {Variant(int32_t{2})};
-  ObjectRef vehicle = features_->Invoke("", InvokeKind::kMethod, second).object();
-  Args key = {Variant("0")};
-  ObjectRef feature = vehicle->Invoke("", InvokeKind::kMethod, key).object();
-  EXPECT_EQ(feature->Invoke("IsFeatureState_Changed", InvokeKind::kPropertyGet, none), Variant(true));
-  EXPECT_EQ(feature->Invoke("Icon", InvokeKind::kPropertyGet, none), Variant("chg.png"));
-  EXPECT_EQ(features_->Invoke("_NewEnum", InvokeKind::kPropertyGet, none).array()->items.size(), 2u);
-  EXPECT_EQ(Raised([&] { features_->Invoke("Item", InvokeKind::kMethod, none); }).description(), "Missing Item Index");
-  Args add = {Variant(std::make_shared<VehicleId>()), Variant("999")};
-  EXPECT_TRUE(features_->Invoke("Add", InvokeKind::kMethod, add).IsEmpty());
+  EXPECT_EQ(get(*features_, "IsComparisonType_PrimaryBased"), Variant(true));
+  invoke(*features_, "DoFeatureComparison", InvokeKind::kMethod);
+  EXPECT_EQ(get(*features_, "Count"), Variant(int32_t{2}));
+  ObjectRef vehicle = invoke(*features_, "", InvokeKind::kMethod, {Variant(int32_t{2})}).object();
+  ObjectRef feature = invoke(*vehicle, "", InvokeKind::kMethod, {Variant("0")}).object();
+  EXPECT_EQ(get(*feature, "IsFeatureState_Changed"), Variant(true));
+  EXPECT_EQ(get(*feature, "Icon"), Variant("chg.png"));
+  EXPECT_EQ(get(*features_, "_NewEnum").array()->items.size(), 2u);
+  EXPECT_EQ(Raised([&] { invoke(*features_, "Item", InvokeKind::kMethod); }).description(), "Missing Item Index");
+  EXPECT_TRUE(invoke(*features_, "Add", InvokeKind::kMethod, {Variant(std::make_shared<VehicleId>()), Variant("999")})
+                  .IsEmpty());
   EXPECT_EQ(features_->Count(), 3);
 }
 
@@ -395,13 +383,7 @@ TEST(VehicleFeaturesPoolTest, ActivationResetsPartOfTheState) {
   // Deactivated, the object holds no collection.
   second->Deactivate();
   EXPECT_EQ(second->NewEnum(), Variant::Nothing());
-  ComError error(0, "", "");
-  try {
-    second->Count();
-  } catch (const ComError& raised) {
-    error = raised;
-  }
-  EXPECT_EQ(error.number(), kErrObjectVariableNotSet);
+  EXPECT_EQ(Raised([&] { second->Count(); }).number(), kErrObjectVariableNotSet);
   second->Activate();
   EXPECT_EQ(second->Count(), 0);
 }
