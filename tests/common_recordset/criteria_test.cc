@@ -66,13 +66,14 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"id = 1 or id = 2", {1, 2}}, FilterCase{"(id = 1 AND flag = true) OR (id = 2)", {1, 2}},
         FilterCase{"id = 1 OR id = 2 AND flag = true", {1}}, FilterCase{"id = 2 AND flag = false OR id = 6", {2, 6}},
         FilterCase{"(id=1) AND (flag=true)", {1}}, FilterCase{"((id = 1))", {1}},
+        FilterCase{"((((((((((((((((((((id = 1))))))))))))))))))))", {1}},
         FilterCase{"(id = 1 OR id = 2) OR id = 3", {1, 2, 3}}, FilterCase{"[name] = 'beta'", {2}},
         FilterCase{" id <>3 AND id <>4", {1, 2, 5, 6}},
         FilterCase{"(id = 1 AND flag = true)  OR (id = 2 AND name = 'BETA')", {1, 2}},
         FilterCase{"(name = 'alpha' AND id = 5) OR (name = 'alpha' AND id = 1)", {1, 5}}));
 
 struct ErrorCase {
-  const char* criteria;
+  std::string criteria;
   int32_t number;
 };
 
@@ -100,16 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"(id = 1", 3001}, ErrorCase{"id = 1)", 3001}, ErrorCase{"id == 1", 3001},
                       ErrorCase{"name = abc", 3001}, ErrorCase{"id LIKE '1*'", 3001}, ErrorCase{"id = 1 id = 2", 3001},
                       ErrorCase{"when = #13/45/2024#", 3001}, ErrorCase{"[name = 'x'", 3001},
-                      ErrorCase{"id = 1 AND AND id = 2", 3001}, ErrorCase{"note = #x", 3001}));
-
-TEST(FilterState, DeepNestingIsRefusedNotACrash) {
-  auto rs = People();
-  std::string deep = std::string(100000, '(') + "id = 1" + std::string(100000, ')');
-  EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant(deep)); }), 3001);
-  std::string ok = std::string(20, '(') + "id = 1" + std::string(20, ')');
-  rs->SetFilter(Variant(ok));
-  EXPECT_EQ(rs->RecordCount(), 1);
-}
+                      ErrorCase{"id = 1 AND AND id = 2", 3001}, ErrorCase{"note = #x", 3001},
+                      // Nesting this deep is refused, not a crash.
+                      ErrorCase{std::string(100000, '(') + "id = 1" + std::string(100000, ')'), 3001}));
 
 // Compiled criteria are kept per thread by field shape: one text on
 // recordsets of other field orders or types, on other threads and after the

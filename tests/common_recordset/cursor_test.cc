@@ -288,9 +288,11 @@ TEST(Clone, SortsAndIndexesFollowEditsAcrossSortChanges) {
 
 TEST(LateBinding, ScriptStyleAccess) {
   auto rs = People();
-  std::vector<Variant> none;
+  auto invoke = [](ObjectRef obj, const char* name, InvokeKind kind, std::vector<Variant> args = {}) {
+    return obj->Invoke(name, kind, args);
+  };
   auto get = [&](ObjectRef obj, const char* name, std::vector<Variant> args = {}) {
-    return obj->Invoke(name, InvokeKind::kPropertyGet, args);
+    return invoke(obj, name, InvokeKind::kPropertyGet, std::move(args));
   };
   // rs("name") is a Field whose default member is its value.
   Variant field = get(rs, "", {Variant("name")});
@@ -302,28 +304,23 @@ TEST(LateBinding, ScriptStyleAccess) {
   EXPECT_EQ(get(fields.object(), "Count").integer(), 7);
   EXPECT_EQ(get(get(fields.object(), "Item", {Variant(int32_t{0})}).object(), "Value").integer(), 1);
   EXPECT_FALSE(get(rs, "EOF").boolean());
-  rs->Invoke("MoveNext", InvokeKind::kMethod, none);
+  invoke(rs, "MoveNext", InvokeKind::kMethod);
   EXPECT_EQ(rs->Value("id").integer(), 2);
-  std::vector<Variant> filter{Variant("id > 4")};
-  rs->Invoke("Filter", InvokeKind::kPropertyPut, filter);
+  invoke(rs, "Filter", InvokeKind::kPropertyPut, {Variant("id > 4")});
   EXPECT_EQ(get(rs, "RecordCount").integer(), 2);
   EXPECT_EQ(get(rs, "filter").string(), "id > 4");
-  std::vector<Variant> put{Variant("name"), Variant("renamed")};
-  rs->Invoke("Fields", InvokeKind::kPropertyPut, put);
+  invoke(rs, "Fields", InvokeKind::kPropertyPut, {Variant("name"), Variant("renamed")});
   EXPECT_EQ(rs->Value("name").string(), "renamed");
   Variant prop = get(get(rs, "", {Variant("name")}).object(), "Properties", {Variant("Optimize")});
-  std::vector<Variant> on{Variant(true)};
-  prop.object()->Invoke("Value", InvokeKind::kPropertyPut, on);
+  invoke(prop.object(), "Value", InvokeKind::kPropertyPut, {Variant(true)});
   EXPECT_TRUE(rs->Optimize("name"));
-  std::vector<Variant> find{Variant("id = 6")};
-  rs->Invoke("Find", InvokeKind::kMethod, find);
+  invoke(rs, "Find", InvokeKind::kMethod, {Variant("id = 6")});
   EXPECT_EQ(rs->Value("id").integer(), 6);
   auto stream = std::make_shared<Stream>();
-  std::vector<Variant> save{Variant(stream), Variant(int32_t{1})};
-  rs->Invoke("Save", InvokeKind::kMethod, save);
+  invoke(rs, "Save", InvokeKind::kMethod, {Variant(stream), Variant(int32_t{1})});
   EXPECT_GT(stream->Size(), 0);
   EXPECT_EQ(ErrorOf([&] { get(rs, "NoSuchMember"); }), 438);
-  EXPECT_EQ(ErrorOf([&] { rs->Invoke("MoveNext", InvokeKind::kPropertyPut, find); }), 438);
+  EXPECT_EQ(ErrorOf([&] { invoke(rs, "MoveNext", InvokeKind::kPropertyPut, {Variant("id = 6")}); }), 438);
 }
 
 TEST(Stream, WriteReadAndPosition) {

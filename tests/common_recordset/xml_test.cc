@@ -554,16 +554,17 @@ std::shared_ptr<Recordset> Varied(int rows) {
   return rs;
 }
 
+std::shared_ptr<Recordset> Filtered(std::shared_ptr<Recordset> rs, const char* criteria) {
+  rs->SetFilter(Variant(criteria));
+  return rs;
+}
+
 TEST(PersistedCopy, SameAsSaveAndReload) {
   using Make = std::function<std::shared_ptr<Recordset>()>;
   const std::vector<std::pair<std::string, Make>> cases = {
       {"varied", [] { return Varied(32); }},
       {"no rows", [] { return Varied(0); }},
-      {"no fields", [] {
-         auto rs = std::make_shared<Recordset>();
-         rs->Open();
-         return rs;
-       }},
+      {"no fields", [] { return Fabricated({}); }},
       {"filtered and sorted, cursor at the end",
        [] {
          auto rs = Varied(32);
@@ -572,18 +573,12 @@ TEST(PersistedCopy, SameAsSaveAndReload) {
          while (!rs->IsEOF()) rs->MoveNext();
          return rs;
        }},
-      {"filter leaving nothing",
-       [] {
-         auto rs = Varied(5);
-         rs->SetFilter(Variant("xmlish > 100"));
-         return rs;
-       }},
+      {"filter leaving nothing", [] { return Filtered(Varied(5), "xmlish > 100"); }},
       {"optimized field filtered by equality",
        [] {
          auto rs = People();
          rs->SetOptimize("name", true);
-         rs->SetFilter(Variant("name <> 'Ann'"));
-         return rs;
+         return Filtered(rs, "name <> 'Ann'");
        }},
       {"reloaded rows, whose fields carry read attributes",
        [] { return Recordset::LoadXml(Varied(6)->SaveXml()); }},
@@ -594,11 +589,7 @@ TEST(PersistedCopy, SameAsSaveAndReload) {
          rs->UpdateBatch(3);
          return rs;
        }},
-      {"plain values, filtered", [] {
-         auto rs = Plain(12);
-         rs->SetFilter(Variant("id <> 4 AND id <> 9"));
-         return rs;
-       }},
+      {"plain values, filtered", [] { return Filtered(Plain(12), "id <> 4 AND id <> 9"); }},
       {"plain values with an Empty", [] {
          auto rs = Plain(3);
          rs->AppendRow({Variant(int32_t{3}), Variant(int64_t{3}), Variant("x"), Variant()});
@@ -617,8 +608,7 @@ TEST(PersistedCopy, SameAsSaveAndReload) {
          rs->AddNew();
          rs->SetValue("xmlish", Variant(int32_t{99}));
          rs->Update();
-         rs->SetFilter(Variant("xmlish <> 3"));
-         return rs;
+         return Filtered(rs, "xmlish <> 3");
        }},
       {"NUL inside a text", [] {
          auto rs = Varied(2);
