@@ -203,11 +203,7 @@ TEST_P(ConnectorTest, FieldTypesFollowTheDeclaredTypesOrTheExpressions) {
 }
 
 TEST_P(ConnectorTest, TextComparesGroupsAndSortsIgnoringCaseWithNullsFirst) {
-  struct Case {
-    const char* where;
-    std::vector<std::string> ids;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {  // the clauses, the ids they give
       {"WHERE name = 'APPLE' ORDER BY id", {"2", "3"}},
       {"WHERE name = 'émile'", {"1"}},  // Unicode case folding
       {"WHERE name = 'Emile'", {}},     // but accents count
@@ -220,12 +216,10 @@ TEST_P(ConnectorTest, TextComparesGroupsAndSortsIgnoringCaseWithNullsFirst) {
       {"ORDER BY price", {"2", "5", "4", "3", "1"}},
       {"ORDER BY price DESC", {"1", "3", "4", "5", "2"}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Ids(c.where), c.ids) << c.where;
-
-  auto distinct = Specs("SELECT DISTINCT name FROM items");
-  EXPECT_EQ(distinct->RecordCount(), 3);
-  auto grouped = Specs("SELECT count(*) AS n FROM items GROUP BY name ORDER BY count(*)");
-  EXPECT_EQ(Column(*grouped, "n"), (std::vector<std::string>{"1", "2", "2"}));
+  for (const auto& [clauses, ids] : cases) EXPECT_EQ(Ids(clauses), ids) << clauses;
+  EXPECT_EQ(Specs("SELECT DISTINCT name FROM items")->RecordCount(), 3);
+  EXPECT_EQ(Column(*Specs("SELECT count(*) AS n FROM items GROUP BY name ORDER BY count(*)"), "n"),
+            (std::vector<std::string>{"1", "2", "2"}));
 }
 
 TEST_P(ConnectorTest, OtherDatabasesAreReachedByName) {
