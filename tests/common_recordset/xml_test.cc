@@ -175,10 +175,9 @@ TEST(XmlRoundTrip, PendingChangesSurvive) {
   rs->AddNew();
   rs->SetValue("id", Variant(int32_t{7}));
   std::string xml = rs->SaveXml();
-  EXPECT_THAT(xml, HasSubstr("<rs:update>"));
-  EXPECT_THAT(xml, HasSubstr("rs:forcenull='note'"));
-  EXPECT_THAT(xml, HasSubstr("<rs:insert>"));
-  EXPECT_THAT(xml, HasSubstr("<rs:delete>"));
+  for (const char* part : {"<rs:update>", "rs:forcenull='note'", "<rs:insert>", "<rs:delete>"}) {
+    EXPECT_THAT(xml, HasSubstr(part));
+  }
   auto back = Recordset::LoadXml(xml);
   EXPECT_THAT(VisibleIds(*back), ElementsAre(1, 3, 4, 5, 6, 7));
   back->MoveFirst();
