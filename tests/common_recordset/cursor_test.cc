@@ -30,16 +30,11 @@ TEST(Fields, AppendRulesAndLookup) {
   EXPECT_EQ(ErrorOf([&] { rs.FieldIndex("nope"); }), 3265);
   EXPECT_EQ(rs.Field(1).defined_size, 50);
   // Appended together, the same checks against earlier fields and each other.
-  auto named = [](const char* name) {
-    FieldInfo field;
-    field.name = name;
-    return field;
-  };
   Recordset together;
   together.AppendField("Data_Value", DataType::kVarWChar, 50);
-  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("x"), named("DATA_VALUE")}); }), 3367);
-  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("Straße"), named("STRASSE")}); }), 3367);
-  EXPECT_EQ(ErrorOf([&] { together.AppendFields({named("")}); }), 3001);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({FieldInfo{"x"}, FieldInfo{"DATA_VALUE"}}); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({FieldInfo{"Straße"}, FieldInfo{"STRASSE"}}); }), 3367);
+  EXPECT_EQ(ErrorOf([&] { together.AppendFields({FieldInfo{""}}); }), 3001);
   EXPECT_EQ(together.FieldCount(), 3);  // as many as one by one would have appended
   rs.Open();
   EXPECT_EQ(ErrorOf([&] { rs.AppendField("late", DataType::kInteger); }), 3367);
@@ -201,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConversionCase{DataType::kVariant, 0, Variant(int16_t{3}), Variant(int16_t{3}), 0}));
 
 TEST(Editing, NullNeedsANullableField) {
-  const std::vector<testing_rs::FieldSpec> fields = {{"strict", DataType::kInteger, 0, 0},
+  const std::vector<FieldInfo> fields = {{"strict", DataType::kInteger, 0, 0},
                                                      {"nullable", DataType::kInteger, 0, 0x20}};
   auto rs = Fabricated(fields);
   rs->AddNew();

@@ -56,18 +56,12 @@ inline std::shared_ptr<Recordset> People() {
   return rs;
 }
 
-struct FieldSpec {
-  std::string name;
-  DataType type;
-  int32_t size = 0;
-  int32_t attributes = -1;
-};
-
-// An open fabricated recordset with `fields` and `rows` appended as they are.
-inline std::shared_ptr<Recordset> Fabricated(const std::vector<FieldSpec>& fields,
+// An open fabricated recordset with `fields` (name, type, size, attributes
+// appended one by one) and `rows` appended as they are.
+inline std::shared_ptr<Recordset> Fabricated(const std::vector<FieldInfo>& fields,
                                               std::vector<std::vector<Variant>> rows = {}) {
   auto rs = std::make_shared<Recordset>();
-  for (const FieldSpec& f : fields) rs->AppendField(f.name, f.type, f.size, f.attributes);
+  for (const FieldInfo& f : fields) rs->AppendField(f.name, f.type, f.defined_size, f.attributes);
   rs->Open();
   for (auto& row : rows) rs->AppendRow(std::move(row));
   return rs;

@@ -499,9 +499,8 @@ void ExpectSameAsReload(const std::string& label, const std::function<std::share
       for (int f = 0; f < reloaded.FieldCount(); ++f) {
         const Variant& a = result->ValueAt(row, f);
         const Variant& b = reloaded.ValueAt(row, f);
-        EXPECT_TRUE(SameValue(a, b)) << "row " << row << " field " << reloaded.Field(f).name << ": "
-                                     << static_cast<int>(a.type()) << " '" << recordset_internal::DisplayText(a)
-                                     << "' vs " << static_cast<int>(b.type()) << " '"
+        EXPECT_TRUE(SameValue(a, b)) << "row " << row << " field " << reloaded.Field(f).name << ": '"
+                                     << recordset_internal::DisplayText(a) << "' vs '"
                                      << recordset_internal::DisplayText(b) << "'";
       }
     }
