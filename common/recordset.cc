@@ -469,14 +469,7 @@ Recordset::~Recordset() = default;
 
 // --- Fields ---------------------------------------------------------------------------
 
-void Recordset::AppendField(const FieldInfo& field) {
-  if (impl_->open) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
-  if (!IsSupportedType(field.type) || field.defined_size < 0 || field.name.empty()) RaiseAdo(kErrArguments, "ADODB.Fields");
-  if (FindField(field.name) >= 0) RaiseAdo(kErrCannotAppend, "ADODB.Fields");
-  impl_->fields.push_back(field);
-  impl_->classes.push_back(ClassOf(field.type));
-  impl_->indexes.emplace_back();
-}
+void Recordset::AppendField(const FieldInfo& field) { AppendFields({field}); }
 
 void Recordset::AppendFields(std::vector<FieldInfo> fields) {
   Impl& core = *impl_;

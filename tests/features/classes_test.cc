@@ -13,6 +13,7 @@
 #include "features/vehicle_feature_info.h"
 #include "features/vehicle_features.h"
 #include "features/vehicle_id.h"
+#include "support/raised.h"
 
 namespace trelix {
 
@@ -25,15 +26,7 @@ namespace {
 
 const IconInformation kIcons{"add.png", "del.png", "chg.png"};
 
-// Runs `body` and returns the error it raised (number 0 when none).
-ComError Raised(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const ComError& error) {
-    return error;
-  }
-  return ComError(0, "", "");
-}
+using testing::Raised;
 
 std::vector<bool> Tests(const VehicleFeatureInfo& f) {
   return {f.IsFeatureState_NoState(), f.IsFeatureState_Added(),          f.IsFeatureState_Deleted(),

@@ -15,6 +15,7 @@
 #include "features/vehicle_features.h"
 #include "frame/object_context.h"
 #include "support/recording_connector.h"
+#include "support/raised.h"
 
 namespace trelix {
 
@@ -25,15 +26,7 @@ class VehicleFeaturesTestPeer {
 
 namespace {
 
-// The error `body` raised, or number 0 when it raised none.
-ComError Raised(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const ComError& error) {
-    return error;
-  }
-  return ComError(0, "", "");
-}
+using testing::Raised;
 
 class FeaturesTest : public ::testing::Test {
  protected:
