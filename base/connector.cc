@@ -2,11 +2,14 @@
 
 #include "base/cache_counters.h"
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "base/shape.h"
 #include "base/sql/translator.h"
 #include "base/trace.h"
+#include "common/call_scope.h"
 #include "common/com_error.h"
 #include "common/object_factory.h"
 #include "common/vb_runtime.h"
@@ -24,6 +27,50 @@ std::string LowerAscii(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+// Sessions this thread keeps for its open CallScope, one per pool and
+// (connection string, database); handed back to their pools when the
+// outermost scope ends.
+struct HeldSession {
+  std::shared_ptr<ConnectionPool> pool;
+  std::string connection, database;  // database in lower case
+  ConnectionPool::Lease lease;
+  bool served = false;  // ran a statement of this call already
+};
+
+thread_local std::vector<std::unique_ptr<HeldSession>> held_sessions;
+
+void ReleaseHeldSessions() {
+  std::vector<std::unique_ptr<HeldSession>> releasing;
+  releasing.swap(held_sessions);
+  for (auto& held : releasing) held->lease->EndCall();
+  // The leases return their sessions as `releasing` goes.
+}
+
+// Keeps `lease` for the rest of the thread's operation.
+HeldSession* Hold(std::shared_ptr<ConnectionPool> pool, const std::string& connection, std::string database_lower,
+                  ConnectionPool::Lease lease) {
+  if (held_sessions.empty()) CallScope::AtEnd(ReleaseHeldSessions);
+  held_sessions.push_back(std::unique_ptr<HeldSession>(
+      new HeldSession{std::move(pool), connection, std::move(database_lower), std::move(lease), false}));
+  HeldSession* held = held_sessions.back().get();
+  held->lease->BeginCall();
+  return held;
+}
+
+void Drop(HeldSession* stale) {
+  stale->lease->EndCall();
+  std::erase_if(held_sessions, [stale](const auto& h) { return h.get() == stale; });
+}
+
+HeldSession* FindHeld(const ConnectionPool* pool, std::string_view connection, std::string_view database_lower) {
+  for (auto& held : held_sessions) {
+    if (held->pool.get() == pool && held->connection == connection && held->database == database_lower) {
+      return held.get();
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -80,19 +127,29 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
   if (!driver.ok()) Raise(kErrConnection, kConnectorSource, driver.status());
   const std::string_view engine = driver.value()->name();
 
+  // Inside an operation (CallScope) the session stays with this thread for
+  // the operation's other statements; otherwise it goes back at once.
+  const std::string database_lower = LowerAscii(database);
   std::optional<ConnectionPool::Lease> lease;
-  {
+  HeldSession* held = CallScope::Active() ? FindHeld(pool_.get(), connection, database_lower) : nullptr;
+  if (!held) {
     auto acquired = pool_->Acquire(driver.value(), connection, database);
     if (!acquired.ok()) Raise(kErrConnection, engine, acquired.status());
-    lease.emplace(std::move(acquired.value()));
+    if (CallScope::Active()) {
+      held = Hold(pool_, connection, database_lower, std::move(acquired.value()));
+    } else {
+      lease.emplace(std::move(acquired.value()));
+    }
   }
+  ConnectionPool::Lease& current = held ? held->lease : *lease;
+  const bool maybe_stale = current.reused() || (held && held->served);
 
   // The translator asks the session for declared column types where a
   // statement alone does not say whether `+` adds or concatenates; its
   // cache is scoped by what those answers depend on.
-  Session* session = &**lease;
+  Session* session = &*current;
   sql::TranslateOptions options;
-  options.cache_scope = connection + '\n' + LowerAscii(database);
+  options.cache_scope = connection + '\n' + database_lower;
   options.column_types = [&session](std::string_view db, std::string_view table, std::string_view column) {
     return session->ColumnType(db, table, column);
   };
@@ -100,16 +157,27 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
   if (!translation.ok()) Raise(kErrCommand, kConnectorSource, translation.status());
   const sql::Translation& statement = *translation.value();
 
-  auto result = (*lease)->Execute(statement.text, statement.databases);
-  if (!result.ok() && lease->reused() && !(*lease)->Healthy()) {
-    // An idle session that went stale (a restarted server): nothing ran, so
-    // the statement is run once more on a fresh session.
+  auto result = session->Execute(statement.text, statement.databases);
+  if (!result.ok() && maybe_stale && !session->Healthy()) {
+    // A session that went stale (a restarted server, a replaced file):
+    // nothing ran, so the statement is run once more on a fresh session.
+    if (held) {
+      Drop(held);  // the pool closes it
+      held = nullptr;
+    }
     lease.reset();
     auto fresh = pool_->AcquireFresh(driver.value(), connection, database);
     if (!fresh.ok()) Raise(kErrConnection, engine, fresh.status());
-    lease.emplace(std::move(fresh.value()));
-    result = (*lease)->Execute(statement.text, statement.databases);
+    if (CallScope::Active()) {
+      held = Hold(pool_, connection, database_lower, std::move(fresh.value()));
+      session = &*held->lease;
+    } else {
+      lease.emplace(std::move(fresh.value()));
+      session = &**lease;
+    }
+    result = session->Execute(statement.text, statement.databases);
   }
+  if (held) held->served = true;
   if (!result.ok()) {
     const Status::Code code = result.status().code();
     Raise(code == Status::Code::kUnavailable ? kErrConnection

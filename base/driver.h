@@ -32,6 +32,12 @@ class Session {
   // False once the connection is unusable: the pool then discards it.
   virtual bool Healthy() const = 0;
 
+  // The session serves one caller's operation (several statements) until
+  // EndCall: an engine may read them all from one snapshot and take its
+  // locks once. EndCall must leave the session as a fresh lease finds it.
+  virtual void BeginCall() {}
+  virtual void EndCall() {}
+
   // The SQL Server type name a table column is declared with
   // ("nvarchar(50)"), or nullopt when unknown. `database` empty means the
   // session's own. The translator asks this where a statement alone does

@@ -229,6 +229,18 @@ class SqliteSession : public Session {
 
   bool Healthy() const override { return healthy_; }
 
+  // One read transaction for the whole call: its statements see one state
+  // of the files, and the file locks (several system calls per database)
+  // are taken by the first statement only.
+  void BeginCall() override {
+    in_call_ = true;
+    files_checked_ = false;
+  }
+  void EndCall() override {
+    EndSnapshot();
+    in_call_ = false;
+  }
+
   std::optional<std::string> ColumnType(std::string_view database, std::string_view table,
                                         std::string_view column) override {
     std::string schema = "main";
@@ -249,11 +261,16 @@ class SqliteSession : public Session {
     // A connection keeps reading the file it opened even after the path
     // names a new one: a replaced file ends the session (and the connector
     // runs the statement again on a fresh one).
-    for (const auto& [path, id] : files_) {
-      if (IdOf(path) != id) {
-        healthy_ = false;
-        return Status::Unavailable("The database file " + path + " was replaced");
+    // Within a call the files are checked once: its snapshot keeps reading
+    // the files it started on.
+    if (!in_call_ || !files_checked_) {
+      for (const auto& [path, id] : files_) {
+        if (IdOf(path) != id) {
+          healthy_ = false;
+          return Status::Unavailable("The database file " + path + " was replaced");
+        }
       }
+      files_checked_ = in_call_;
     }
     // The clock runs for this statement only; look-ups between statements
     // (declared column types) are never interrupted.
@@ -264,6 +281,12 @@ class SqliteSession : public Session {
     deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(statement_timeout_ms_);
     for (const std::string& name : databases) {
       if (Status status = Attach(name); !status.ok()) return status;
+    }
+    // Deferred: the first statement takes the read locks, COMMIT at the end
+    // of the call drops them. An interrupted statement rolls the
+    // transaction back; the next one begins another.
+    if (in_call_ && sqlite3_get_autocommit(db_)) {
+      if (int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr); rc != SQLITE_OK) return EngineError(rc);
     }
     auto prepared = Prepare(statement);
     if (!prepared.ok()) return prepared.status();
@@ -328,6 +351,16 @@ class SqliteSession : public Session {
   static constexpr int kProgressSteps = 1000;  // virtual machine steps between checks
   static int PastDeadline(void* self) {
     return std::chrono::steady_clock::now() > static_cast<SqliteSession*>(self)->deadline_ ? 1 : 0;
+  }
+
+  // Ends the call's read transaction, if one is open: attaching needs none,
+  // and a session goes back to the pool without one.
+  void EndSnapshot() {
+    if (sqlite3_get_autocommit(db_)) return;
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    if (!sqlite3_get_autocommit(db_)) healthy_ = false;  // cannot be reused safely
   }
 
   Status EngineError(int rc) {
@@ -404,6 +437,7 @@ class SqliteSession : public Session {
     }
     auto file = ResolveDatabaseFile(dir_, name);
     if (!file.ok()) return file.status();
+    EndSnapshot();  // SQLite attaches and detaches outside transactions only
     guarded_ = false;
     struct Raise {
       bool& guard;
@@ -443,6 +477,8 @@ class SqliteSession : public Session {
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();  // of the running statement
   bool healthy_ = true;
   bool guarded_ = true;  // callers' statements are being prepared
+  bool in_call_ = false;        // between BeginCall and EndCall
+  bool files_checked_ = false;  // the files were checked in this call
   std::vector<std::string> attached_;  // lower case
   std::vector<std::pair<std::string, FileId>> files_;  // main first, then attached
   std::list<Prepared> statements_;

@@ -51,7 +51,7 @@ def load(out):
         entry = {"us": b.get("op_us", b.get("real_time")),
                  "error": b.get("error_message") if b.get("error_occurred") else None}
         for counter in ("floor_us", "ratio", "rows", "lines", "vehicles", "statements", "floor_rows", "wall_clock",
-                        "connector_share"):
+                        "connector_share", "floor_snapshot_us", "ratio_snapshot"):
             if counter in b:
                 entry[counter] = b[counter]
         runs[key] = entry
@@ -75,6 +75,11 @@ def summarise(context, runs, http):
                 if u and not u["error"]:
                     row.update(uncached_us=r3(u["us"]), floor_us=r3(u.get("floor_us")), ratio=r3(u.get("ratio")),
                                rows=u.get("rows"), statements=u.get("statements"))
+                    # Beside it: the floor with the statements in one read
+                    # transaction, as the operation runs them on SQLite.
+                    if u.get("floor_snapshot_us"):
+                        row.update(floor_snapshot_us=r3(u["floor_snapshot_us"]),
+                                   ratio_snapshot=r3(u.get("ratio_snapshot")))
                     # Where the time goes: the connector's statement calls
                     # (engine, translation, result recordset) and the rest.
                     if u.get("connector_share") is not None and u["us"]:
@@ -96,8 +101,12 @@ def summarise(context, runs, http):
                         row["naive_speedup"] = r3(n["us"] / row["uncached_us"])
                 if row:
                     ops.setdefault(op, {}).setdefault(engine, {})[scale] = row
-                if scale == "16x" and row.get("ratio") is not None and row["ratio"] > RATIO_TARGET:
-                    missed.append(f"{op} uncached on {engine} at 16x: {row['ratio']:.2f}x its floor "
+                # Met only against both floors: the snapshot an operation
+                # takes is the engine's saving, not the component's.
+                worst = max(row.get("ratio") or 0, row.get("ratio_snapshot") or 0)
+                if scale == "16x" and worst > RATIO_TARGET:
+                    missed.append(f"{op} uncached on {engine} at 16x: {row.get('ratio', 0):.2f}x its floor, "
+                                  f"{row.get('ratio_snapshot') or row.get('ratio', 0):.2f}x in one snapshot "
                                   f"(target {RATIO_TARGET}x)")
                 if row.get("cached_us") is not None and row["cached_us"] > CACHED_TARGET_US and scale == "1x":
                     missed.append(f"{op} cached on {engine}: {row['cached_us']:.1f} us for {row.get('cached_rows')} "

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/Utilitys.h"
+#include "common/call_scope.h"
 #include "common/connector_interface.h"
 #include "common/modVelloxLITE.h"
 #include "ebrochure/categories.h"
@@ -53,6 +54,7 @@ std::string DescriptionsQuery(const std::string& category, int16_t language_id, 
 RecordsetRef Categories::GetDescriptions(const std::string& strCategory, int16_t intLanguageID,
                                          const std::string& strSpecs, const std::string& strProject,
                                          int16_t intSegmentationID, int32_t Cache, const std::string& strConnection) {
+  CallScope call;  // the statements share sessions and a read snapshot
   return Instrumented(ebrochure::kCategoriesModule, "Function GetDescriptions", [&]() -> RecordsetRef {
     const std::string key = "GetDescriptions" + strCategory + std::to_string(intLanguageID) +
                             std::to_string(intSegmentationID) + strSpecs + strProject;

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "common/Utilitys.h"
+#include "common/call_scope.h"
 #include "common/connector_interface.h"
 #include "common/modVelloxLITE.h"
 #include "common/object_factory.h"
@@ -146,6 +147,7 @@ RecordsetRef Categories::GetSpecs(const std::string& strCategory, int16_t intLan
                                   const std::string& strSpecs, const std::string& strProject,
                                   const std::string& strPriceField, Variant& arrOptions, int16_t intSegmentationID,
                                   int32_t Cache, const std::string& strConnection) {
+  CallScope call;  // the statements share sessions and a read snapshot
   return Instrumented(ebrochure::kCategoriesModule, "Function GetSpecs", [&]() -> RecordsetRef {
     // 1. Inputs.
     const std::string decimal_separator = vb::Mid(ebrochure::NumberText(11.0 / 10.0), 2, 1);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/call_scope.h"
 #include "common/connector_interface.h"
 #include "common/modVelloxLITE.h"
 #include "common/object_factory.h"
@@ -49,6 +50,7 @@ RecordsetRef Categories::StandardDescriptions(const std::string& strCategory, in
                                               const std::string& strProject, const std::string& strConnection,
                                               int16_t intTopN, int16_t IntStartRowID,
                                               int16_t /*intSegmentationID: accepted, not used*/) {
+  CallScope call;  // the statements share sessions and a read snapshot
   return Instrumented(ebrochure::kCategoriesModule, "Function StandardDescriptions", [&]() -> RecordsetRef {
     const std::string command =
         "SHAPE (SHAPE {" +

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/call_scope.h"
 #include "common/com_error.h"
 #include "common/connector_interface.h"
 #include "common/vb_runtime.h"
@@ -68,6 +69,7 @@ void VehicleFeatures::SetComparisonType_PrimaryBased(const Variant& vPrimaryVehi
 }
 
 void VehicleFeatures::DoFeatureComparison() {
+  CallScope call;  // the statements share sessions and a read snapshot
   RunProcedure(features_internal::kDoFeatureComparison, [&] { DoFeatureComparisonBody(); });
 }
 

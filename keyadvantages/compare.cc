@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/call_scope.h"
 #include "common/connector_interface.h"
 #include "common/modVelloxLITE.h"
 #include "common/vb_runtime.h"
@@ -89,6 +90,7 @@ RecordsetRef KeyAdvantages::Compare(const std::string& strVehicles, const std::s
                                     int32_t website_Cache, const std::string& strConnection, double BTotalPrice,
                                     double CTotalPrice, const std::string& strPriceField,
                                     bool booDisplayOptionalAdvantages, bool /*booDisplayOptionalAdvantagesLast*/) {
+  CallScope call;  // the statements share sessions and a read snapshot
   return Instrumented(kKeyAdvantagesModule, "Function Compare", [&] {
     return CompareBody(strVehicles, strCategory, intLanguageID, strSpecs, strProject, strTargetCurrencies,
                        strOptionPriceField, arrBOptions, arrCOptions, intSegmentationID, Cache, website_Cache,

@@ -15,6 +15,7 @@
 #include "base/memory_cache.h"
 #include "base/redis_cache.h"
 #include "base/trace.h"
+#include "common/call_scope.h"
 #include "common/com_error.h"
 #include "common/object_factory.h"
 #include "test_site.h"
@@ -349,6 +350,53 @@ TEST_P(ConnectorTest, BrokenConnectionOrReplacedFileIsReopened) {
       << site_->error();
   EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
   EXPECT_EQ(std::tuple(pool_->stats().open, pool_->stats().opened), std::tuple(1u, 2u));
+}
+
+// An operation (CallScope) keeps one session per database for all its
+// statements and hands them back at its end; on SQLite it reads one
+// snapshot: a file replaced meanwhile is seen by the next operation only.
+TEST_P(ConnectorTest, AnOperationKeepsItsSessionsAndReadsOneState) {
+  const std::string dir = conn().substr(7);
+  {
+    CallScope call;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
+    EXPECT_EQ(Project("SELECT category_name FROM categories")->RecordCount(), 2);
+    {
+      CallScope nested;  // ends nothing
+      EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
+    }
+    EXPECT_EQ(std::tuple(pool_->stats().open, pool_->stats().idle), std::tuple(2u, 0u));
+    if (GetParam().engine == Engine::kSqlite) {
+      const std::string file = dir + "/" + site_->specs() + ".sqlite";
+      std::filesystem::copy_file(file, dir + "/new.sqlite");
+      ASSERT_TRUE(site_->Exec("new", "INSERT INTO items (id, code, name) VALUES (6, 'e5', 'New')")) << site_->error();
+      std::filesystem::rename(dir + "/new.sqlite", file);
+      EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
+      // Reaching another database first attaches it, which SQLite allows
+      // outside a transaction only; the snapshot resumes after.
+      auto rs = Specs("SELECT c.sc_order_id FROM " + site_->project() + "..categories c WHERE c.category_name = 'comfort'");
+      EXPECT_EQ(Column(*rs, "sc_order_id"), (std::vector<std::string>{"3"}));
+    }
+  }
+  EXPECT_EQ(std::tuple(pool_->stats().open, pool_->stats().idle), std::tuple(2u, 2u));
+  EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), GetParam().engine == Engine::kSqlite ? 6 : 5);
+  // Readers left no lock behind: the file takes a write.
+  if (GetParam().engine == Engine::kSqlite) {
+    EXPECT_TRUE(site_->Exec(site_->specs(), "DELETE FROM items WHERE id = 6")) << site_->error();
+  }
+
+  // A kept session that breaks mid-operation is replaced and closed.
+  auto faulty = std::make_shared<FaultyDriver>(pool_->DriverFor(conn()).value());
+  pool_->SetDriver("faulty", faulty);
+  {
+    CallScope call;
+    auto query = [&] { return connector_->ExecuteQuery("SELECT id FROM items", site_->specs(), "faulty:" + conn()); };
+    EXPECT_EQ(query()->RecordCount(), 5);
+    faulty->break_next = true;
+    EXPECT_EQ(query()->RecordCount(), 5);
+    EXPECT_EQ(pool_->stats().open, 3u);
+  }
+  EXPECT_EQ(std::tuple(pool_->stats().open, pool_->stats().idle), std::tuple(3u, 3u));
 }
 
 TEST_P(ConnectorTest, StatementTimeoutCancelsLongStatements) {
