@@ -139,6 +139,17 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
+// `name` equals the lower-case `lower` ignoring ASCII case.
+bool EqualsLowered(std::string_view name, std::string_view lower) {
+  if (name.size() != lower.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
 // DIR/NAME.sqlite, or a file in DIR whose name matches it ignoring case.
 Result<std::string> ResolveDatabaseFile(const std::string& dir, std::string_view name) {
   if (Status valid = ValidateDatabaseName(name); !valid.ok()) return valid;
@@ -385,7 +396,7 @@ class SqliteSession : public Session {
   }
 
   Result<Prepared*> Prepare(std::string_view sql) {
-    auto found = index_.find(std::string(sql));
+    auto found = index_.find(sql);
     if (found != index_.end()) {
       statements_.splice(statements_.begin(), statements_, found->second);
       return &*found->second;
@@ -427,8 +438,12 @@ class SqliteSession : public Session {
   }
 
   Status Attach(const std::string& name) {
+    // Every statement asks for its databases: the attached ones are found
+    // without building a key.
+    for (const std::string& attached : attached_) {
+      if (EqualsLowered(name, attached)) return Status::Ok();
+    }
     const std::string key = Lower(name);
-    if (std::find(attached_.begin(), attached_.end(), key) != attached_.end()) return Status::Ok();
     if (key == "main" || key == "temp") {
       // SQLite's own schema names: "main" already is the session's database
       // when it is named so; anything else cannot take those names.
@@ -482,7 +497,12 @@ class SqliteSession : public Session {
   std::vector<std::string> attached_;  // lower case
   std::vector<std::pair<std::string, FileId>> files_;  // main first, then attached
   std::list<Prepared> statements_;
-  std::unordered_map<std::string, std::list<Prepared>::iterator> index_;
+  // Looked up by the statement's view: no copy of the text per statement.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, std::list<Prepared>::iterator, TextHash, std::equal_to<>> index_;
 };
 
 class SqliteDriver : public Driver {
