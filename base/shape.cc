@@ -1,6 +1,8 @@
 #include "base/shape.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 
 #include "base/text_fold.h"
@@ -193,16 +195,30 @@ class Parser {
   size_t pos_ = 0;
 };
 
-// The grouping key of one value: equal keys exactly when the values group
-// together (text ignoring case; NULLs together).
+// Appends a payload of `bytes` bytes followed by the kind letter: one
+// append per value.
+void AppendPart(std::string& key, const void* payload, size_t bytes, char kind) {
+  char part[sizeof(int64_t) + 1];
+  std::memcpy(part, payload, bytes);
+  part[bytes] = kind;
+  key.append(part, bytes + 1);
+}
+
+// The grouping key of one value, appended to `key`: equal keys exactly when
+// the values group together (text ignoring case; NULLs together). Each value
+// ends in its kind letter, after a fixed-size payload or after the folded
+// text and its length, so that a key reads back unambiguously from its end
+// and the keys of several values never run into each other.
 void AppendKey(std::string& key, const Variant& value) {
-  std::string part;
   if (value.IsNull() || value.IsEmpty()) {
-    part = "N";
+    key += 'N';
   } else if (value.IsString()) {
-    part = "S" + FoldCase(value.string());
+    const size_t start = key.size();
+    AppendFoldCase(key, value.string());
+    const size_t length = key.size() - start;
+    AppendPart(key, &length, sizeof length, 'S');
   } else if (value.IsObject() || value.IsArray()) {
-    part = "O";  // refused before grouping; never reached
+    key += 'O';  // refused before grouping; never reached
   } else {
     switch (value.type()) {
       case VarType::kSingle:
@@ -211,32 +227,29 @@ void AppendKey(std::string& key, const Variant& value) {
       case VarType::kDecimal: {
         double real = value.real();
         if (real == 0) real = 0;  // -0 groups with 0
-        part = "R";
-        part.append(reinterpret_cast<const char*>(&real), sizeof real);
+        AppendPart(key, &real, sizeof real, 'R');
         break;
       }
       case VarType::kCurrency: {
-        int64_t scaled = value.currency().scaled;
-        part = "C";
-        part.append(reinterpret_cast<const char*>(&scaled), sizeof scaled);
+        const int64_t scaled = value.currency().scaled;
+        AppendPart(key, &scaled, sizeof scaled, 'C');
         break;
       }
       default: {
-        int64_t integer = value.integer();
-        part = "I";
-        part.append(reinterpret_cast<const char*>(&integer), sizeof integer);
+        const int64_t integer = value.integer();
+        AppendPart(key, &integer, sizeof integer, 'I');
       }
     }
   }
-  key += std::to_string(part.size());
-  key += ':';
-  key += part;
 }
 
-// Groups `child` (moving its cursor: the rowset is the shape's own).
-Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command) {
+// Groups `child`. A child nobody else holds (`own`) is consumed: its values
+// move into the chapters where it holds its cells alone, and it is closed.
+// Otherwise its visible rows are copied and it is left as it was.
+Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command, bool own) {
   const int width = child.FieldCount();
   std::vector<int> by_index;
+  by_index.reserve(command.by.size());
   for (const std::string& name : command.by) {
     int index = child.FindField(name);
     if (index < 0) {
@@ -249,35 +262,71 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command) {
     by_index.push_back(index);
   }
 
-  struct GroupRows {
-    std::vector<Variant> by_values;
-    std::vector<std::vector<Variant>> rows;
-  };
-  std::vector<GroupRows> groups;
-  std::unordered_map<std::string, size_t> group_of_key;
-  if (by_index.empty()) groups.emplace_back();  // without BY: one parent row, even for no child rows
+  std::vector<FieldInfo> child_fields;
+  child_fields.reserve(static_cast<size_t>(width));
+  for (int f = 0; f < width; ++f) child_fields.push_back(child.Field(f));
+  std::vector<FieldInfo> by_fields;
+  by_fields.reserve(by_index.size());
+  for (int index : by_index) by_fields.push_back(child.Field(index));
 
-  Recordset* rows = &child;
-  if (rows->RecordCount() > 0) rows->MoveFirst();
-  std::string key;
-  while (!rows->IsEOF()) {
-    std::vector<Variant> values;
-    values.reserve(static_cast<size_t>(width));
-    for (int f = 0; f < width; ++f) values.push_back(rows->Value(f));
-    size_t group = 0;
-    if (!by_index.empty()) {
-      key.clear();
-      for (int index : by_index) AppendKey(key, values[static_cast<size_t>(index)]);
-      auto [found, inserted] = group_of_key.try_emplace(key, groups.size());
-      if (inserted) {
-        GroupRows fresh;
-        for (int index : by_index) fresh.by_values.push_back(values[static_cast<size_t>(index)]);
-        groups.push_back(std::move(fresh));
-      }
-      group = found->second;
+  // The visible rows in view order (the child's filter and sort hold), as
+  // one row-major block.
+  const size_t rows = static_cast<size_t>(child.RecordCount());
+  const size_t w = static_cast<size_t>(width);
+  std::vector<Variant> cells;
+  if (own) {
+    cells = child.TakeVisibleValues();
+  } else {
+    cells.reserve(rows * w);
+    for (size_t r = 0; r < rows; ++r) {
+      for (int f = 0; f < width; ++f) cells.push_back(child.ValueAt(static_cast<int32_t>(r), f));
     }
-    groups[group].rows.push_back(std::move(values));
-    rows->MoveNext();
+  }
+
+  // Each row's group, groups numbered in order of first appearance.
+  std::vector<uint32_t> group_of_row;
+  std::vector<uint32_t> first_row;  // per group
+  std::vector<uint32_t> group_size;
+  if (by_index.empty()) {
+    // Without BY: one parent row, even for no child rows.
+    first_row.push_back(0);
+    group_size.push_back(static_cast<uint32_t>(rows));
+  } else {
+    std::unordered_map<std::string, uint32_t> group_of_key;
+    group_of_key.reserve(std::min<size_t>(rows, 256));
+    group_of_row.resize(rows);
+    std::string key;
+    for (size_t r = 0; r < rows; ++r) {
+      const Variant* row = cells.data() + r * w;
+      key.clear();
+      for (int index : by_index) AppendKey(key, row[index]);
+      auto [found, inserted] = group_of_key.try_emplace(key, static_cast<uint32_t>(first_row.size()));
+      if (inserted) {
+        first_row.push_back(static_cast<uint32_t>(r));
+        group_size.push_back(0);
+      }
+      group_of_row[r] = found->second;
+      ++group_size[found->second];
+    }
+  }
+
+  // Each group's rows as one row-major block, taken in child order; the
+  // parent rows hold the first row's BY values, copied before it moves.
+  std::vector<std::vector<Variant>> blocks(first_row.size());
+  std::vector<Variant> by_values;  // by_index.size() a group
+  by_values.reserve(first_row.size() * by_index.size());
+  for (uint32_t first : first_row) {
+    for (int index : by_index) by_values.push_back(cells[first * w + static_cast<size_t>(index)]);
+  }
+  if (first_row.size() == 1) {
+    blocks[0] = std::move(cells);  // every row in one chapter
+  } else {
+    for (size_t g = 0; g < first_row.size(); ++g) blocks[g].reserve(group_size[g] * w);
+    for (size_t r = 0; r < rows; ++r) {
+      Variant* row = cells.data() + r * w;
+      blocks[group_of_row[r]].insert(blocks[group_of_row[r]].end(), std::make_move_iterator(row),
+                                     std::make_move_iterator(row + w));
+    }
   }
 
   auto parent = std::make_shared<Recordset>();
@@ -285,20 +334,28 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command) {
   chapter.name = command.chapter_name;
   chapter.type = DataType::kChapter;
   parent->AppendField(chapter);
-  for (int index : by_index) parent->AppendField(child.Field(index));
+  for (const FieldInfo& field : by_fields) parent->AppendField(field);
   parent->Open();
-  std::vector<FieldInfo> child_fields;
-  child_fields.reserve(static_cast<size_t>(width));
-  for (int f = 0; f < width; ++f) child_fields.push_back(child.Field(f));
-  for (GroupRows& group : groups) {
-    auto chapter_rows = std::make_shared<Recordset>();
-    chapter_rows->AppendFields(child_fields);
-    chapter_rows->Open();
-    for (auto& row : group.rows) chapter_rows->AppendRow(std::move(row));
-    std::vector<Variant> parent_row;
-    parent_row.reserve(1 + group.by_values.size());
+  parent->Reserve(static_cast<int32_t>(first_row.size()));
+  std::vector<Variant> parent_row;
+  // Every chapter is a copy of one empty recordset of the child's fields (a
+  // copy skips the checks of appending them again), made once there is one.
+  Recordset empty_chapter;
+  if (!first_row.empty()) {
+    empty_chapter.AppendFields(std::move(child_fields));
+    empty_chapter.Open();
+  }
+  for (size_t g = 0; g < first_row.size(); ++g) {
+    RecordsetRef chapter_rows = empty_chapter.Clone();
+    if (w > 0) {
+      chapter_rows->AppendRows(std::move(blocks[g]));
+    } else {
+      // Rows without fields hold no values to count them by.
+      for (uint32_t r = 0; r < group_size[g]; ++r) chapter_rows->AppendRow({});
+    }
+    parent_row.clear();
     parent_row.emplace_back(std::move(chapter_rows));
-    for (Variant& value : group.by_values) parent_row.push_back(std::move(value));
+    for (size_t b = 0; b < by_index.size(); ++b) parent_row.push_back(std::move(by_values[g * by_index.size() + b]));
     parent->AppendRow(std::move(parent_row));
   }
   if (parent->RecordCount() > 0) parent->MoveFirst();
@@ -321,8 +378,11 @@ Result<RecordsetRef> ExecuteShape(const ShapeCommand& command, const ProviderRun
   if (!child.value() || !child.value()->IsOpen()) {
     return Status::InvalidArgument("The provider command of '" + command.alias + "' returns no rows");
   }
+  // The provider's rows are this call's own unless the runner kept a
+  // reference to the same recordset: such rows are read, not consumed.
+  const bool own = child.value().use_count() == 1;
   try {
-    return Group(*child.value(), command);
+    return Group(*child.value(), command, own);
   } catch (const ComError& error) {
     return Status::InvalidArgument("The shaped recordset cannot be built: " + error.description());
   }

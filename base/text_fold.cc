@@ -21,6 +21,20 @@ bool IsAscii(std::string_view s) {
 
 }  // namespace
 
+void AppendFoldCase(std::string& out, std::string_view utf8) {
+  const size_t start = out.size();
+  out.append(utf8);
+  char* folded = out.data() + start;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if (static_cast<unsigned char>(folded[i]) >= 0x80) {
+      out.resize(start);
+      out += FoldCase(utf8);
+      return;
+    }
+    folded[i] = LowerAscii(folded[i]);
+  }
+}
+
 std::string FoldCase(std::string_view utf8) {
   if (IsAscii(utf8)) {
     std::string out(utf8);

@@ -13,6 +13,11 @@ namespace trelix::base {
 // two texts are equal ignoring case exactly when their folded forms are.
 std::string FoldCase(std::string_view utf8);
 
+// FoldCase(utf8) appended to `out` (`utf8` must not point into `out`); ASCII
+// text is folded in place there, without a temporary, for loops that build
+// keys.
+void AppendFoldCase(std::string& out, std::string_view utf8);
+
 // <0, 0, >0: `a` against `b` ignoring case, in code point order.
 int CompareFolded(std::string_view a, std::string_view b);
 

@@ -4,7 +4,10 @@
 //   connector per call, pooled session, translation and statement caches,
 //   the recordset built);
 // - putting and getting a 300-row recordset in the in-process cache and in
-//   Redis (TRELIX_TEST_REDIS; skipped without it).
+//   Redis (TRELIX_TEST_REDIS; skipped without it);
+// - client-side SHAPE grouping of 300 in-memory rows into 20 groups, over a
+//   child that shares its cells with a cached copy and over one that holds
+//   them alone (the usual provider result).
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -17,6 +20,7 @@
 #include "base/connector.h"
 #include "base/memory_cache.h"
 #include "base/redis_cache.h"
+#include "base/shape.h"
 #include "base/sql/translator.h"
 #include "base/sqlite_driver.h"
 
@@ -164,6 +168,47 @@ void BM_CacheGet300Rows(benchmark::State& state) {
   state.SetLabel(state.range(0) ? "redis" : "in-process");
 }
 BENCHMARK(BM_CacheGet300Rows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+
+// 300 rows like a descriptions statement's: a group name spelt in two cases,
+// an id, a description longer than a short-string buffer, a number.
+RecordsetRef ShapeChild() {
+  auto rs = std::make_shared<Recordset>();
+  rs->AppendField("Section", DataType::kVarWChar, 50);
+  rs->AppendField("ItemId", DataType::kInteger);
+  rs->AppendField("Description", DataType::kVarWChar, 200);
+  rs->AppendField("Weight", DataType::kDouble);
+  rs->Open();
+  for (int i = 0; i < 300; ++i) {
+    const int group = (i * 7) % 20;
+    std::string section = (i % 2 ? "Section " : "SECTION ") + std::to_string(group);
+    rs->AppendRow({Variant(std::move(section)), Variant(int32_t{i}),
+                   Variant("Standard description number " + std::to_string(i) + " of the vehicle"),
+                   Variant(i * 0.25)});
+  }
+  return rs;
+}
+
+void BM_ShapeGroup300Rows(benchmark::State& state) {
+  const bool shared = state.range(0) == 0;
+  const auto command = ParseShape("SHAPE {q} AS rows COMPUTE rows BY Section");
+  const RecordsetRef prepared = ShapeChild();
+  for (auto _ : state) {
+    RecordsetRef child;
+    if (shared) {
+      child = prepared->Clone();  // what a cache hit hands out: the cells shared
+    } else {
+      state.PauseTiming();
+      child = ShapeChild();
+      state.ResumeTiming();
+    }
+    auto shaped = ExecuteShape(command.value(), [&](const std::string&) -> Result<RecordsetRef> { return std::move(child); });
+    if (!shaped.ok() || shaped.value()->RecordCount() != 20) state.SkipWithError("unexpected grouping");
+    benchmark::DoNotOptimize(shaped);
+  }
+  state.SetLabel(shared ? "cells shared" : "cells held alone");
+}
+BENCHMARK(BM_ShapeGroup300Rows)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace trelix::base

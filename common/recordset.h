@@ -149,6 +149,18 @@ class Recordset : public Object {
   // Room for `rows` more appended rows, so that filling a large result does
   // not regrow the row storage (a capacity hint; no effect on contents).
   void Reserve(int32_t rows);
+  // AppendRow for each row of `cells` (row-major, FieldCount() values a row,
+  // already of the field types; moved out). Into an empty recordset without
+  // filter or sort the block becomes the row storage as it is. Raises 3001
+  // when the count is not a whole number of rows.
+  void AppendRows(std::vector<Variant>&& cells);
+  // The values of the visible rows, row-major in view order (FieldCount()
+  // values a row), leaving the recordset closed: for code that consumes a
+  // result nobody else holds. Cells the recordset holds alone are moved out
+  // (the whole storage at once when every row is visible in insertion
+  // order); cells shared with a clone or a cached copy are copied, so that
+  // the other side stays whole. Raises 3704 when closed.
+  std::vector<Variant> TakeVisibleValues();
 
   // --- Filter, Sort, Find -----------------------------------------------------
   // Filter: a criteria string (ADO grammar: terms `field op value` with

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/column_types.h"
 #include "base/connection_string.h"
@@ -191,6 +192,9 @@ TEST(TextFold, IgnoresCaseKeepsAccentsAndAsciiOrder) {
   EXPECT_LT(CompareFolded("ab", "abc"), 0);
   EXPECT_LT(CompareFolded("Zebra", "école"), 0);  // code point order after folding
   EXPECT_EQ(CompareFolded("ÉCOLE", "école"), 0);
+  std::string appended = "Key";  // appending folds only what it appends, ASCII or not
+  for (const char* text : {"AbC", "abÉ", "STRASSE"}) AppendFoldCase(appended, text);
+  EXPECT_EQ(appended, "Keyabc" + FoldCase("abÉ") + "strasse");
   // On ASCII the order is SQLite's NOCASE (lower case, then bytes): '_' (0x5F) after digits and 'Z'->'z' (0x7A).
   const char* ascii[] = {"a1", "a_", "A_", "aZ", "a~", ""};
   for (const char* a : ascii) {
@@ -280,36 +284,112 @@ TEST(Shape, ParsesTheCommandForms) {
   }
 }
 
-TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCase) {
-  auto child = Table({{"cat", DataType::kVarWChar, 20}, {"n", DataType::kInteger, 0}},
-                     {{Variant("b"), Variant(int32_t{1})}, {Variant("A"), Variant(int32_t{2})},
-                      {Variant("B"), Variant(int32_t{3})}, {Variant::Null(), Variant(int32_t{4})},
-                      {Variant("a"), Variant(int32_t{5})}, {Variant::Null(), Variant(int32_t{6})}});
-  auto run = [&](const std::string&) -> Result<RecordsetRef> { return child->Clone(); };
-
-  auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(), run);
-  ASSERT_TRUE(grouped.ok()) << grouped.status().message();
-  Recordset& parent = *grouped.value();
-  ASSERT_EQ(parent.RecordCount(), 3);
-  std::vector<std::string> firsts;
-  std::vector<int32_t> sizes;
+// Per parent row: the BY value (or "NULL") and the chapter's values of `field`.
+std::vector<std::pair<std::string, std::vector<int32_t>>> Groups(Recordset& parent, const char* by, const char* field) {
+  std::vector<std::pair<std::string, std::vector<int32_t>>> groups;
   for (parent.MoveFirst(); !parent.IsEOF(); parent.MoveNext()) {
-    firsts.push_back(parent.Value("cat").IsNull() ? "NULL" : parent.Value("cat").string());
-    sizes.push_back(parent.Value("rows").As<Recordset>()->RecordCount());
+    const Variant& value = parent.Value(by);
+    groups.emplace_back(value.IsNull() ? "NULL" : value.string(), std::vector<int32_t>{});
+    auto chapter = parent.Value(0).As<Recordset>();
+    for (int32_t i = 0; i < chapter->RecordCount(); ++i) {
+      groups.back().second.push_back(static_cast<int32_t>(chapter->ValueAt(i, chapter->FieldIndex(field)).integer()));
+    }
   }
-  EXPECT_EQ(firsts, (std::vector<std::string>{"b", "A", "NULL"}));
-  EXPECT_EQ(sizes, (std::vector<int32_t>{2, 2, 2}));
+  return groups;
+}
 
-  auto all = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows").value(), run);
-  ASSERT_TRUE(all.ok());
-  EXPECT_EQ(all.value()->RecordCount(), 1);
-  EXPECT_EQ(all.value()->Value("rows").As<Recordset>()->RecordCount(), 6);
+RecordsetRef Categories() {
+  return Table({{"cat", DataType::kVarWChar, 20}, {"n", DataType::kInteger, 0}},
+               {{Variant("b"), Variant(int32_t{1})}, {Variant("A"), Variant(int32_t{2})},
+                {Variant("B"), Variant(int32_t{3})}, {Variant::Null(), Variant(int32_t{4})},
+                {Variant("a"), Variant(int32_t{5})}, {Variant::Null(), Variant(int32_t{6})}});
+}
 
-  EXPECT_FALSE(ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY nope").value(), run).ok());
+TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCase) {
+  // The provider's rows held alone (consumed) or sharing their cells with a
+  // cached copy (which must come out whole).
+  const RecordsetRef cached = Categories();
+  const std::string cached_xml = cached->SaveXml();
+  for (const bool shared : {false, true}) {
+    SCOPED_TRACE(shared ? "shared cells" : "cells held alone");
+    auto run = [&](const std::string&) -> Result<RecordsetRef> { return shared ? cached->Clone() : Categories(); };
+    auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(), run);
+    ASSERT_TRUE(grouped.ok()) << grouped.status().message();
+    using G = std::vector<std::pair<std::string, std::vector<int32_t>>>;
+    EXPECT_EQ(Groups(*grouped.value(), "cat", "n"), (G{{"b", {1, 3}}, {"A", {2, 5}}, {"NULL", {4, 6}}}));
+
+    auto all = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows").value(), run);
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(all.value()->RecordCount(), 1);
+    EXPECT_EQ(all.value()->Value("rows").As<Recordset>()->RecordCount(), 6);
+    EXPECT_FALSE(ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY nope").value(), run).ok());
+  }
+  EXPECT_EQ(cached->SaveXml(), cached_xml);
   auto empty = [](const std::string&) -> Result<RecordsetRef> {
     return Table({{"cat", DataType::kVarWChar, 20}}, {});
   };
   EXPECT_EQ(ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY cat").value(), empty).value()->RecordCount(), 0);
+}
+
+TEST(Shape, GroupsTheChildsFilteredSortedView) {
+  // The same view over cells held alone, over cells shared with a cached
+  // copy, and over a recordset the runner keeps: the last two come out whole.
+  const RecordsetRef cached = Categories();
+  const RecordsetRef kept = Categories();
+  auto view = [](RecordsetRef rs) {
+    rs->SetFilter(Variant("n > 1"));
+    rs->SetSort("n DESC");
+    return rs;
+  };
+  view(kept);
+  const std::string cached_xml = cached->SaveXml(), kept_xml = kept->SaveXml();
+  const std::function<RecordsetRef()> runners[] = {
+      [&] { return view(Categories()); }, [&] { return view(cached->Clone()); }, [&] { return kept; }};
+  for (const auto& runner : runners) {
+    auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(),
+                                [&](const std::string&) -> Result<RecordsetRef> { return runner(); });
+    ASSERT_TRUE(grouped.ok()) << grouped.status().message();
+    using G = std::vector<std::pair<std::string, std::vector<int32_t>>>;
+    EXPECT_EQ(Groups(*grouped.value(), "cat", "n"), (G{{"NULL", {6, 4}}, {"a", {5, 2}}, {"B", {3}}}));
+  }
+  EXPECT_EQ(cached->SaveXml(), cached_xml);
+  EXPECT_EQ(kept->SaveXml(), kept_xml);
+}
+
+TEST(Shape, GroupKeysOfEveryValueKind) {
+  // Row ids that must share a group; every other pair must not.
+  struct Row {
+    Variant a, b;
+  };
+  const Row rows[] = {
+      {Variant("ab"), Variant("c")},        {Variant("a"), Variant("bc")},    {Variant("STRASSE"), Variant::Null()},
+      {Variant("straße"), Variant()},       {Variant("\u212A"), Variant()},   {Variant("k"), Variant()},
+      {Variant("É"), Variant()},            {Variant("é"), Variant()},        {Variant("e"), Variant()},
+      {Variant(-0.0), Variant()},           {Variant(0.0), Variant()},        {Variant(Currency{0}), Variant()},
+      {Variant(int32_t{0}), Variant()},     {Variant(int64_t{0}), Variant()}, {Variant("AB"), Variant("C")},
+      {Variant::Date(0), Variant()},        {Variant(false), Variant()},
+  };
+  const std::vector<std::vector<int32_t>> expected = {{0, 14}, {1},      {2, 3},       {4, 5},  {6, 7}, {8},
+                                                      {9, 10, 15}, {11}, {12, 13, 16}};
+  auto run = [&](const std::string&) -> Result<RecordsetRef> {
+    auto rs = std::make_shared<Recordset>();
+    rs->AppendField("a", DataType::kVariant);
+    rs->AppendField("b", DataType::kVariant);
+    rs->AppendField("id", DataType::kInteger);
+    rs->Open();
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(rows)); ++i) rs->AppendRow({rows[i].a, rows[i].b, Variant(i)});
+    return rs;
+  };
+  auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY a, b").value(), run);
+  ASSERT_TRUE(grouped.ok()) << grouped.status().message();
+  std::vector<std::vector<int32_t>> ids;
+  Recordset& parent = *grouped.value();
+  for (parent.MoveFirst(); !parent.IsEOF(); parent.MoveNext()) {
+    auto chapter = parent.Value("r").As<Recordset>();
+    ids.emplace_back();
+    for (int32_t i = 0; i < chapter->RecordCount(); ++i) ids.back().push_back(static_cast<int32_t>(chapter->ValueAt(i, 2).integer()));
+  }
+  EXPECT_EQ(ids, expected);
 }
 
 TEST(Shape, MutatedCommandsFailCleanly) {

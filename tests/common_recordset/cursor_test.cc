@@ -257,6 +257,35 @@ TEST(Clone, WholeCopyStaysIndependentOfWritesOnEitherSide) {
   EXPECT_THAT(VisibleIds(*copy), ElementsAre(1));
 }
 
+// Rows appended as one block behave as rows appended one by one (cursor,
+// index, filter, sort, later appends); taking the visible values follows the
+// view, closes the recordset and leaves a copy sharing the cells whole.
+TEST(Blocks, AppendRowsAndTakeVisibleValues) {
+  auto rs = std::make_shared<Recordset>();
+  rs->AppendField("id", DataType::kInteger);
+  rs->AppendField("name", DataType::kVarWChar, 10);
+  rs->Open();
+  rs->SetOptimize("name", true);
+  rs->AppendRows({Variant(int32_t{1}), Variant("a"), Variant(int32_t{2}), Variant("b"), Variant(int32_t{3}), Variant("a")});
+  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  rs->SetFilter(Variant("name = 'A'"));
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(1, 3));
+  rs->AppendRows({Variant(int32_t{4}), Variant("a")});
+  EXPECT_THAT(VisibleIds(*rs), ElementsAre(1, 3, 4));
+  EXPECT_EQ(ErrorOf([&] { rs->AppendRows({Variant(int32_t{5})}); }), 3001);
+  rs->SetFilter(Variant("id > 1"));
+  rs->SetSort("id DESC");
+  EXPECT_EQ(rs->TakeVisibleValues(), (std::vector<Variant>{Variant(int32_t{4}), Variant("a"), Variant(int32_t{3}),
+                                                           Variant("a"), Variant(int32_t{2}), Variant("b")}));
+  EXPECT_FALSE(rs->IsOpen());
+  EXPECT_EQ(ErrorOf([&] { rs->TakeVisibleValues(); }), 3704);
+
+  auto whole = People();
+  EXPECT_EQ(whole->Clone()->TakeVisibleValues(), People()->TakeVisibleValues());
+  EXPECT_THAT(VisibleIds(*whole), ElementsAre(1, 2, 3, 4, 5, 6));
+  EXPECT_EQ(whole->ValueAt(0, 1).string(), "Alpha");
+}
+
 // Orders computed for earlier sort keys are reused only while no row
 // changes; filters on optimized fields see every edit made before or after
 // the property was set.
