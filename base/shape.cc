@@ -273,6 +273,10 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command, bool o
   // one row-major block.
   const size_t rows = static_cast<size_t>(child.RecordCount());
   const size_t w = static_cast<size_t>(width);
+  // A child whose last visible row was deleted while current has no row to
+  // group but is not at EOF; reading its values has always raised "no
+  // current record" there, and still does.
+  if (rows == 0 && width > 0 && !child.IsEOF()) (void)child.Value(0);
   std::vector<Variant> cells;
   if (own) {
     cells = child.TakeVisibleValues();
