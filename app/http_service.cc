@@ -3,17 +3,22 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
+#include <memory>
 #include <csignal>
 #include <iostream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "app/http_compression.h"
 #include "app/http_metrics.h"
 #include "app/output.h"
 #include "app/query_string.h"
 #include "app/site_assets.h"
+#include "common/recordset_json.h"
 
 namespace trelix::app {
 namespace {
@@ -54,6 +59,102 @@ const char* TypeOfKind(ArgKind kind) {
   }
 }
 
+using SharedText = std::shared_ptr<const std::string>;
+
+// Sends `text` (then `suffix`) as the body without a copy. Bodies of
+// compressible types always go this way: the HTTP library compresses only
+// bodies set as content, and would do it at its slowest setting.
+void SendShared(httplib::Response& res, SharedText text, const std::string& content_type, const char* suffix = "") {
+  const std::string_view tail(suffix);
+  const size_t total = text->size() + tail.size();
+  if (total == 0) {
+    res.set_content("", content_type);
+    return;
+  }
+  res.set_content_provider(total, content_type,
+                           [text = std::move(text), tail](size_t offset, size_t length, httplib::DataSink& sink) {
+                             const size_t size = text->size();
+                             if (offset < size) {
+                               const size_t n = std::min(length, size - offset);
+                               if (!sink.write(text->data() + offset, n)) return false;
+                               offset += n;
+                               length -= n;
+                             }
+                             if (length > 0) return sink.write(tail.data() + (offset - size), length);
+                             return true;
+                           });
+}
+
+// The coding an answer of `size` bytes goes out in, with its headers set.
+ContentCoding NegotiateCoding(const httplib::Request& req, httplib::Response& res, const std::string& content_type,
+                              size_t size, Effort effort) {
+  // An answer replaced by an error answer starts over.
+  res.headers.erase("Content-Encoding");
+  res.headers.erase("Vary");
+  if (!IsCompressible(content_type)) return ContentCoding::kIdentity;
+  res.set_header("Vary", "Accept-Encoding");
+  if (size < kCompressMin) return ContentCoding::kIdentity;
+  const ContentCoding coding = ChooseCoding(req.get_header_value("Accept-Encoding"), effort);
+  if (coding != ContentCoding::kIdentity) res.set_header("Content-Encoding", CodingName(coding));
+  return coding;
+}
+
+// Any answer made for this request: compressed per answer when the client
+// accepts it and the body is worth it.
+void Send(const httplib::Request& req, httplib::Response& res, std::string body, const std::string& content_type) {
+  if (!IsCompressible(content_type)) {
+    res.set_content(std::move(body), content_type);
+    return;
+  }
+  const ContentCoding coding = NegotiateCoding(req, res, content_type, body.size(), Effort::kPerAnswer);
+  if (coding != ContentCoding::kIdentity) body = Compress(body, coding, Effort::kPerAnswer);
+  SendShared(res, std::make_shared<const std::string>(std::move(body)), content_type);
+}
+
+// A recordset answer in JSON: the text (and its compressed form) of a
+// cached result is made once and kept with it.
+void SendRecordsetJson(const httplib::Request& req, httplib::Response& res, Recordset& recordset) {
+  const std::string content_type = "application/json";
+  SharedText json = RecordsetToJsonText(recordset);
+  const Effort effort = KeepsDerivedTexts(recordset) ? Effort::kOnce : Effort::kPerAnswer;
+  const ContentCoding coding = NegotiateCoding(req, res, content_type, json->size() + 1, effort);
+  if (coding == ContentCoding::kIdentity) {
+    SendShared(res, std::move(json), content_type, "\n");
+    return;
+  }
+  SendShared(res,
+             RecordsetDerivedText(recordset, CodingName(coding),
+                                  [coding, effort](const std::string& text) {
+                                    return Compress(text + "\n", coding, effort);
+                                  }),
+             content_type);
+}
+
+// The demo pages never change: each is compressed once per coding.
+class CompressedAssets {
+ public:
+  void Send(const httplib::Request& req, httplib::Response& res, const SiteAsset& asset) {
+    const std::string content_type(asset.content_type);
+    if (!IsCompressible(content_type)) {
+      res.set_content(std::string(asset.content), content_type);
+      return;
+    }
+    const ContentCoding coding = NegotiateCoding(req, res, content_type, asset.content.size(), Effort::kOnce);
+    SharedText text;
+    {
+      std::lock_guard lock(mu_);
+      SharedText& kept = kept_[{&asset, coding}];
+      if (!kept) kept = std::make_shared<const std::string>(Compress(asset.content, coding, Effort::kOnce));
+      text = kept;
+    }
+    SendShared(res, std::move(text), content_type);
+  }
+
+ private:
+  std::mutex mu_;
+  std::map<std::pair<const SiteAsset*, ContentCoding>, SharedText> kept_;
+};
+
 // Whether an operation's own arguments include "format" (format-advantage):
 // then ?format= is that argument, not the output form.
 bool HasFormatArgument(const OperationSpec& spec) {
@@ -73,22 +174,22 @@ class Service {
     };
     server.set_payload_max_length(64 * 1024);
     server.set_read_timeout(options_.read_timeout_seconds, 0);
-    server.Get("/health", [this](const httplib::Request&, httplib::Response& res) {
-      Timed("health", res, [&] { res.set_content("ok", "text/plain"); });
+    server.Get("/health", [this](const httplib::Request& req, httplib::Response& res) {
+      Timed("health", res, [&] { Send(req, res, "ok", "text/plain"); });
     });
-    server.Get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_content(metrics_.Render(), "text/plain; version=0.0.4");
+    server.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
+      Send(req, res, metrics_.Render(), "text/plain; version=0.0.4");
     });
-    server.Get("/api/openapi.json", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(OpenApiDocument(), "application/json");
+    server.Get("/api/openapi.json", [](const httplib::Request& req, httplib::Response& res) {
+      Send(req, res, OpenApiDocument(), "application/json");
     });
     server.Get(R"(/api/([a-z-]+))", [this](const httplib::Request& req, httplib::Response& res) {
       HandleOperation(req, res);
     });
     for (const SiteAsset& asset : SiteAssets()) {
       std::string path(asset.path);
-      server.Get(path, [&asset](const httplib::Request&, httplib::Response& res) {
-        res.set_content(std::string(asset.content), std::string(asset.content_type));
+      server.Get(path, [this, &asset](const httplib::Request& req, httplib::Response& res) {
+        assets_.Send(req, res, asset);
       });
     }
     server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
@@ -100,7 +201,7 @@ class Service {
                    {"method", req.method},
                    {"path", req.path},
                    {"status", res.status},
-                   {"bytes", res.body.size()}};
+                   {"bytes", res.body.empty() ? res.content_length_ : res.body.size()}};
       std::string text = Dump(line) + "\n";
       std::lock_guard lock(log_mutex_);
       std::cerr << text << std::flush;
@@ -121,7 +222,7 @@ class Service {
     const OperationSpec* spec = FindOperation(name);
     if (!spec) {
       res.status = 404;
-      res.set_content(ArgumentErrorJson("operation", "there is no operation " + name), "application/json");
+      Send(req, res, ArgumentErrorJson("operation", "there is no operation " + name), "application/json");
       return;
     }
     Timed(name, res, [&] { Answer(*spec, req, res); });
@@ -130,7 +231,7 @@ class Service {
   void Answer(const OperationSpec& spec, const httplib::Request& req, httplib::Response& res) {
     if (req.target.size() > options_.max_query_bytes) {
       res.status = 414;
-      res.set_content(ArgumentErrorJson("query", "the query string is too long"), "application/json");
+      Send(req, res, ArgumentErrorJson("query", "the query string is too long"), "application/json");
       return;
     }
     // The raw query, not the library's parsed params: those split "a=b=c"
@@ -138,7 +239,7 @@ class Service {
     QueryString query = ParseQueryString(QueryOfTarget(req.target));
     if (!query.ok()) {
       res.status = 400;
-      res.set_content(ArgumentErrorJson(*query.error_parameter, query.error_message), "application/json");
+      Send(req, res, ArgumentErrorJson(*query.error_parameter, query.error_message), "application/json");
       return;
     }
     OutputFormat format = OutputFormat::kJson;
@@ -148,7 +249,7 @@ class Service {
       if (given != args.end()) {
         if (!ParseOutputFormat(given->second, &format) || format == OutputFormat::kTable) {
           res.status = 400;
-          res.set_content(ArgumentErrorJson("format", "must be json or xml"), "application/json");
+          Send(req, res, ArgumentErrorJson("format", "must be json or xml"), "application/json");
           return;
         }
         args.erase(given);
@@ -158,7 +259,7 @@ class Service {
     if (!problem) problem = CheckArgumentsAgainstData(spec, args, options_.host);
     if (problem) {
       res.status = problem->not_found ? 404 : 400;
-      res.set_content(ArgumentErrorJson(problem->parameter, problem->message), "application/json");
+      Send(req, res, ArgumentErrorJson(problem->parameter, problem->message), "application/json");
       return;
     }
     try {
@@ -166,16 +267,20 @@ class Service {
       metrics_.RecordVotes(result.votes_complete, result.votes_abort);
       if (format == OutputFormat::kXml && result.kind != OperationResult::Kind::kRecordset) {
         res.status = 400;
-        res.set_content(ArgumentErrorJson("format", "xml is only for operations that return a recordset"),
-                        "application/json");
+        Send(req, res, ArgumentErrorJson("format", "xml is only for operations that return a recordset"),
+             "application/json");
         return;
       }
-      res.set_content(RenderResult(result, format), format == OutputFormat::kXml ? "application/xml; charset=utf-8"
-                                                                                 : "application/json");
+      if (result.kind == OperationResult::Kind::kRecordset && format == OutputFormat::kJson) {
+        SendRecordsetJson(req, res, *result.recordset);
+      } else {
+        Send(req, res, RenderResult(result, format),
+             format == OutputFormat::kXml ? "application/xml; charset=utf-8" : "application/json");
+      }
     } catch (const ComError& error) {
       metrics_.RecordComponentError(error.number());
       res.status = error.number() == kNoCurrentRecord ? 404 : 500;
-      res.set_content(ErrorJson(error), "application/json");
+      Send(req, res, ErrorJson(error), "application/json");
     } catch (const std::exception& error) {
       // Anything else is a fault of ours; its text stays in the log.
       metrics_.RecordComponentError(0);
@@ -184,12 +289,13 @@ class Service {
         std::cerr << "trelix_eb: internal error in " << spec.name << ": " << error.what() << "\n";
       }
       res.status = 500;
-      res.set_content(ErrorJson(ComError(440, kComponentName, "Internal error")), "application/json");
+      Send(req, res, ErrorJson(ComError(440, kComponentName, "Internal error")), "application/json");
     }
   }
 
   ServiceOptions options_;
   ServiceMetrics metrics_;
+  CompressedAssets assets_;
   std::mutex log_mutex_;
 };
 

@@ -171,8 +171,13 @@ def summarise(context, runs, http):
             http["ratio"] = r3(http["specs_rps"] / http["health_rps"])
         if http.get("health_close_rps"):
             http["ratio_connection_close"] = r3(http["specs_close_rps"] / http["health_close_rps"])
-            if http["ratio"] < HTTP_TARGET:
-                missed.append(f"HTTP cached spec sheet at {http['ratio']:.2f} of /health (target {HTTP_TARGET})")
+        if http.get("health_browser_rps"):
+            http["ratio_browser"] = r3(http["specs_browser_rps"] / http["health_browser_rps"])
+        # Met only when a plain client and a browser-like one both reach it.
+        ratios = [v for v in (http.get("ratio"), http.get("ratio_browser")) if v is not None]
+        if ratios and min(ratios) < HTTP_TARGET:
+            missed.append(f"HTTP cached spec sheet at {http.get('ratio')} of /health, {http.get('ratio_browser')} "
+                          f"with a browser's Accept-Encoding (target {HTTP_TARGET})")
         summary["http"] = http
     summary["targets_missed"] = missed
     return summary

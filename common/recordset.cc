@@ -49,15 +49,26 @@ std::vector<Variant>& SharedCells::Mutable() {
 std::shared_ptr<const std::string> SharedCells::Derived(std::string_view key) const {
   if (!IsShared()) return nullptr;
   std::lock_guard<std::mutex> lock(store_->derived_mu);
-  if (!store_->derived_text || store_->derived_key != key) return nullptr;
-  return store_->derived_text;
+  for (const auto& [kept_key, text] : store_->derived) {
+    if (kept_key == key) return text;
+  }
+  return nullptr;
 }
 
 void SharedCells::KeepDerived(std::string key, std::shared_ptr<const std::string> text) const {
   if (!IsShared()) return;
+  // The JSON text and its two compressed forms, with room for one more.
+  constexpr size_t kKeptTexts = 4;
   std::lock_guard<std::mutex> lock(store_->derived_mu);
-  store_->derived_key = std::move(key);
-  store_->derived_text = std::move(text);
+  auto& derived = store_->derived;
+  for (auto& [kept_key, kept_text] : derived) {
+    if (kept_key == key) {
+      kept_text = std::move(text);
+      return;
+    }
+  }
+  if (derived.size() >= kKeptTexts) derived.erase(derived.begin());
+  derived.emplace_back(std::move(key), std::move(text));
 }
 
 void SharedCells::ShareWith(const SharedCells& other) {

@@ -61,10 +61,11 @@ class SharedCells {
   void Clear() { store_.reset(); }
   // Whether the cells are shared, and so never written again.
   bool IsShared() const { return store_ && store_->shared.load(std::memory_order_relaxed); }
-  // A text computed from shared cells (say, the JSON of a cached result),
-  // kept with them for the next reader of the same cells. `key` names
-  // everything else the text depends on; one text is kept. Null when none
-  // is kept under `key` or the cells are not shared.
+  // A text computed from shared cells (say, the JSON of a cached result and
+  // its compressed forms), kept with them for the next reader of the same
+  // cells. `key` names everything else the text depends on; a few texts are
+  // kept (the oldest goes first). Null when none is kept under `key` or the
+  // cells are not shared.
   std::shared_ptr<const std::string> Derived(std::string_view key) const;
   void KeepDerived(std::string key, std::shared_ptr<const std::string> text) const;
 
@@ -73,8 +74,7 @@ class SharedCells {
     std::vector<Variant> cells;
     std::atomic<bool> shared{false};
     mutable std::mutex derived_mu;
-    mutable std::string derived_key;
-    mutable std::shared_ptr<const std::string> derived_text;
+    mutable std::vector<std::pair<std::string, std::shared_ptr<const std::string>>> derived;  // oldest first
   };
   std::shared_ptr<Store> store_;
   // The shared cells given up by the last write: references to values read

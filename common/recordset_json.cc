@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "common/recordset_internal.h"
@@ -217,35 +220,71 @@ void Pad(std::string& out, const std::string& text, size_t width) {
 
 }  // namespace
 
-std::string RecordsetToJson(Recordset& recordset) {
-  // A cached result is handed out again and again as a copy sharing the
-  // same unchangeable cells: its text is written once and kept with them.
-  // That holds when every row is visible in insertion order, unchanged, and
-  // no value can be a (changeable) recordset: no chapter or variant field.
-  // The fields, which the text also depends on, are the key.
-  const RecordsetCore& core = Access::Core(recordset);
+namespace {
+
+// The key under which texts made from a cached result are kept with its
+// cells, or nullopt when the recordset is not such a result. A cached result
+// is handed out again and again as a copy sharing the same unchangeable
+// cells; that holds when every row is visible in insertion order, unchanged,
+// and no value can be a (changeable) recordset: no chapter or variant field.
+// The fields, which the texts also depend on, are the key.
+std::optional<std::string> KeptTextKey(const RecordsetCore& core) {
   const bool reusable = core.open && core.cells.IsShared() && core.view.size() == core.row_count() &&
                         std::none_of(core.classes.begin(), core.classes.end(),
                                      [](FieldClass c) { return c == FieldClass::kChapter || c == FieldClass::kVariant; }) &&
                         std::all_of(core.states.begin(), core.states.end(),
                                     [](RowState s) { return s == RowState::kUnchanged; });
-  bool in_order = reusable;
-  for (uint32_t i = 0; in_order && i < core.view.size(); ++i) in_order = core.view[i] == i;
-  if (!in_order) {
-    std::string out;
-    AppendRecordset(out, recordset, 0);
-    return out;
+  if (!reusable) return std::nullopt;
+  for (uint32_t i = 0; i < core.view.size(); ++i) {
+    if (core.view[i] != i) return std::nullopt;
   }
   std::string key;
+  key.reserve(core.fields.size() * 32);
+  char digits[16];
+  auto number = [&](int64_t n) { key.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr); };
   for (const FieldInfo& field : core.fields) {
-    key += std::to_string(field.name.size()) + ':' + field.name + ':' + std::to_string(static_cast<int>(field.type)) +
-           ':' + std::to_string(field.defined_size) + ';';
+    number(static_cast<int64_t>(field.name.size()));
+    key += ':';
+    key += field.name;
+    key += ':';
+    number(static_cast<int>(field.type));
+    key += ':';
+    number(field.defined_size);
+    key += ';';
   }
-  if (auto kept = core.cells.Derived(key)) return *kept;
+  return key;
+}
+
+}  // namespace
+
+std::shared_ptr<const std::string> RecordsetToJsonText(Recordset& recordset) {
+  const RecordsetCore& core = Access::Core(recordset);
+  std::optional<std::string> key = KeptTextKey(core);
+  if (key) {
+    if (auto kept = core.cells.Derived(*key)) return kept;
+  }
   auto text = std::make_shared<std::string>();
   AppendRecordset(*text, recordset, 0);
-  core.cells.KeepDerived(std::move(key), text);
-  return *text;
+  if (key) core.cells.KeepDerived(std::move(*key), text);
+  return text;
+}
+
+std::string RecordsetToJson(Recordset& recordset) { return *RecordsetToJsonText(recordset); }
+
+bool KeepsDerivedTexts(Recordset& recordset) { return KeptTextKey(Access::Core(recordset)).has_value(); }
+
+std::shared_ptr<const std::string> RecordsetDerivedText(
+    Recordset& recordset, std::string_view name,
+    const std::function<std::string(const std::string& json)>& derive) {
+  std::shared_ptr<const std::string> json = RecordsetToJsonText(recordset);
+  const RecordsetCore& core = Access::Core(recordset);
+  std::optional<std::string> key = KeptTextKey(core);
+  if (!key) return std::make_shared<const std::string>(derive(*json));
+  key->append("|").append(name);
+  if (auto kept = core.cells.Derived(*key)) return kept;
+  auto text = std::make_shared<const std::string>(derive(*json));
+  core.cells.KeepDerived(std::move(*key), text);
+  return text;
 }
 
 std::string RecordsetToTable(Recordset& recordset) {

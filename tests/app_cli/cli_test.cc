@@ -257,8 +257,12 @@ TEST_F(CliTest, TraceWritesOneJsonLinePerConnectorCall) {
     EXPECT_GE(json["ms"].get<double>(), 0.0);
     std::string op = json["op"];
     seen.insert(op);
-    if (op == "GetCachedRecordset" || op == "CacheRecordset") EXPECT_EQ(json["handle"], 7) << text;
-    if (op == "ExecuteQuery") EXPECT_EQ(json["handle"], 0) << text;
+    if (op == "GetCachedRecordset" || op == "CacheRecordset") {
+      EXPECT_EQ(json["handle"], 7) << text;
+    }
+    if (op == "ExecuteQuery") {
+      EXPECT_EQ(json["handle"], 0) << text;
+    }
   }
   EXPECT_GT(count, 0);
   EXPECT_TRUE(seen.count("ExecuteQuery") || seen.count("ExecuteShape"));

@@ -1,7 +1,9 @@
 // The HTTP service end to end: a demo site in a temporary folder, the
 // service on a free loopback port, requests through a real HTTP client.
 
+#include <brotli/decode.h>
 #include <httplib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -328,6 +330,82 @@ TEST_F(HttpServiceTest, DemoPagesAreServed) {
   Answer answer = Get("/");
   EXPECT_EQ(answer.status, 200);
   EXPECT_NE(answer.content_type.find("text/html"), std::string::npos);
+}
+
+// --- compressed answers ----------------------------------------------------------
+
+std::string Decode(const std::string& body, const std::string& coding) {
+  if (coding.empty()) return body;
+  std::string out;
+  if (coding == "br") {
+    BrotliDecoderState* state = BrotliDecoderCreateInstance(nullptr, nullptr, nullptr);
+    size_t in_left = body.size();
+    const uint8_t* in = reinterpret_cast<const uint8_t*>(body.data());
+    BrotliDecoderResult result = BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT;
+    while (result == BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT) {
+      uint8_t chunk[16384];
+      size_t out_left = sizeof chunk;
+      uint8_t* next = chunk;
+      result = BrotliDecoderDecompressStream(state, &in_left, &in, &out_left, &next, nullptr);
+      out.append(reinterpret_cast<char*>(chunk), sizeof chunk - out_left);
+    }
+    BrotliDecoderDestroyInstance(state);
+    return result == BROTLI_DECODER_RESULT_SUCCESS ? out : "undecodable br";
+  }
+  z_stream stream{};
+  inflateInit2(&stream, 15 + 16);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data()));
+  stream.avail_in = static_cast<uInt>(body.size());
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    char chunk[16384];
+    stream.next_out = reinterpret_cast<Bytef*>(chunk);
+    stream.avail_out = sizeof chunk;
+    rc = inflate(&stream, Z_NO_FLUSH);
+    out.append(chunk, sizeof chunk - stream.avail_out);
+  }
+  inflateEnd(&stream);
+  return rc == Z_STREAM_END ? out : "undecodable gzip";
+}
+
+// Each answer in the coding the client prefers (q-values honoured), once:
+// decoded, it is the plain answer byte for byte, cached or not.
+TEST_F(HttpServiceTest, AnswersAreCompressedAsTheClientAccepts) {
+  client_->set_decompress(false);
+  auto raw = [&](const std::string& target, const std::string& accept) {
+    return client_->Get(target.c_str(), httplib::Headers{{"Accept-Encoding", accept}});
+  };
+  const std::string cached = "/api/specs?language=1&vehicle=1001&cache=1";
+  const std::string fresh = "/api/specs?language=1&vehicle=1002";
+  const struct {
+    std::string target, accept, coding;
+  } cases[] = {
+      {cached, "gzip, deflate, br", "br"},  // kept with the cached answer: the smallest
+      {cached, "gzip, deflate, br", "br"},  // read back from where it is kept
+      {cached, "GZIP", "gzip"},
+      {cached, "br;q=0, gzip;q=0.5", "gzip"},
+      {cached, "br;q=0.9, gzip", "gzip"},
+      {cached, "gzip;q=0, br;q=0", ""},
+      {cached, "*;q=0.1", "br"},
+      {cached, "br;q=x", ""},  // malformed: ignored
+      {fresh, "gzip, deflate, br", "gzip"},  // made for one answer: the fastest
+      {fresh, "br", "br"},
+      {"/", "br", "br"},
+      {"/health", "gzip", ""},  // too short to gain
+      {"/api/no-such-operation", "gzip", ""},
+  };
+  for (const auto& c : cases) {
+    auto plain = raw(c.target, "identity");
+    auto answer = raw(c.target, c.accept);
+    ASSERT_TRUE(plain && answer) << c.target;
+    EXPECT_EQ(answer->status, plain->status) << c.target;
+    EXPECT_EQ(answer->get_header_value("Content-Encoding"), c.coding) << c.target << " " << c.accept;
+    EXPECT_EQ(Decode(answer->body, c.coding), plain->body) << c.target << " " << c.accept;
+    if (!c.coding.empty()) {
+      EXPECT_LT(answer->body.size() * 2, plain->body.size()) << c.target;
+    }
+    EXPECT_EQ(answer->get_header_value("Vary"), "Accept-Encoding") << c.target;
+  }
 }
 
 // --- boundary fuzz -----------------------------------------------------------
