@@ -31,84 +31,75 @@ void ResultBuilder::AddColumn(std::string name, std::optional<FieldInfo> declare
 }
 
 Status ResultBuilder::Fail(const Status& status) const {
-  const Column& column = columns_[row_.size()];
+  const Column& column = columns_[column_];
   return Status::InvalidArgument("Column '" + column.name + "': " + status.message());
 }
 
 Status ResultBuilder::AddNull() {
-  row_.push_back(Variant::Null());
+  ReserveAtFirstValue();
+  cells_.push_back(Variant::Null());
+  ++column_;
   return Status::Ok();
 }
 
 Status ResultBuilder::AddInteger(int64_t value) {
-  Column& column = columns_[row_.size()];
-  // The common cases straight into the row (this runs once per value).
+  Column& column = Current();
+  ReserveAtFirstValue();
+  // The common cases straight into the block (this runs once per value).
   if (column.declared_type == DataType::kInteger && value >= INT32_MIN && value <= INT32_MAX) {
-    row_.emplace_back(static_cast<int32_t>(value));
-    return Status::Ok();
-  }
-  if (column.declared_type == DataType::kBigInt) {
-    row_.emplace_back(value);
-    return Status::Ok();
-  }
-  if (column.declared_type == DataType::kEmpty) {
+    cells_.emplace_back(static_cast<int32_t>(value));
+  } else if (column.declared_type == DataType::kBigInt) {
+    cells_.emplace_back(value);
+  } else if (column.declared_type == DataType::kEmpty) {
     column.typer.SeeInteger(value);
-    row_.emplace_back(value);
-    return Status::Ok();
+    cells_.emplace_back(value);
+  } else {
+    auto converted = VariantFromInteger(value, column.declared_type);
+    if (!converted.ok()) return Fail(converted.status());
+    cells_.push_back(std::move(converted.value()));
   }
-  auto converted = VariantFromInteger(value, column.declared_type);
-  if (!converted.ok()) return Fail(converted.status());
-  row_.push_back(std::move(converted.value()));
+  ++column_;
   return Status::Ok();
 }
 
 Status ResultBuilder::AddReal(double value) {
-  Column& column = columns_[row_.size()];
+  Column& column = Current();
+  ReserveAtFirstValue();
   if (column.declared_type == DataType::kEmpty) {
     column.typer.SeeReal();
     if (!std::isfinite(value)) return Fail(Status::InvalidArgument("a value that is not a finite number"));
-    row_.emplace_back(value);
-    return Status::Ok();
+    cells_.emplace_back(value);
+  } else {
+    auto converted = VariantFromReal(value, column.declared_type);
+    if (!converted.ok()) return Fail(converted.status());
+    cells_.push_back(std::move(converted.value()));
   }
-  auto converted = VariantFromReal(value, column.declared_type);
-  if (!converted.ok()) return Fail(converted.status());
-  row_.push_back(std::move(converted.value()));
+  ++column_;
   return Status::Ok();
 }
 
 Status ResultBuilder::AddText(std::string_view text) {
-  Column& column = columns_[row_.size()];
+  Column& column = Current();
+  ReserveAtFirstValue();
   if (column.text) {
-    row_.emplace_back(SanitizeUtf8(text));
-    return Status::Ok();
-  }
-  if (column.declared_type == DataType::kEmpty) {
+    cells_.emplace_back(SanitizeUtf8(text));
+  } else if (column.declared_type == DataType::kEmpty) {
     column.typer.SeeText(text);
-    row_.emplace_back(SanitizeUtf8(text));
-    return Status::Ok();
+    cells_.emplace_back(SanitizeUtf8(text));
+  } else {
+    auto converted = VariantFromText(text, column.declared_type);
+    if (!converted.ok()) return Fail(converted.status());
+    cells_.push_back(std::move(converted.value()));
   }
-  auto converted = VariantFromText(text, column.declared_type);
-  if (!converted.ok()) return Fail(converted.status());
-  row_.push_back(std::move(converted.value()));
+  ++column_;
   return Status::Ok();
 }
 
 void ResultBuilder::EndRow() {
-  if (all_declared_) {
-    if (!recordset_) {
-      // A field the recordset refuses cannot be: declared fields are valid.
-      if (!OpenRecordset(Fields()).ok()) all_declared_ = false;
-    }
-    if (recordset_) {
-      recordset_->AppendRow(std::move(row_));  // moves the values out, keeps the buffer
-      row_.clear();
-      return;
-    }
-  }
-  if (rows_.empty()) rows_.reserve(expected_rows_);
-  rows_.push_back(std::move(row_));
-  row_.clear();
-  row_.reserve(columns_.size());
+  // A short row (never from the drivers) ends with Empty values, as a row
+  // appended with fewer values would.
+  if (column_ < columns_.size()) cells_.resize(cells_.size() + (columns_.size() - column_));
+  column_ = 0;
 }
 
 std::vector<FieldInfo> ResultBuilder::Fields() const {
@@ -127,10 +118,17 @@ std::vector<FieldInfo> ResultBuilder::Fields() const {
   for (size_t i = 0; i < columns_.size(); ++i) {
     const Column& column = columns_[i];
     FieldInfo field = column.field ? *column.field : column.typer.Field(column.name);
-    field.name = column.name.empty() ? "Expr" + std::to_string(i + 1) : column.name;
+    const std::string ordinal = std::to_string(i + 1);
+    if (column.name.empty()) {
+      field.name = "Expr";
+      field.name += ordinal;
+    } else {
+      field.name = column.name;
+    }
     std::string folded = FoldAscii(field.name);
     while (taken(folded)) {
-      field.name += "_" + std::to_string(i + 1);
+      field.name += '_';
+      field.name += ordinal;
       folded = FoldAscii(field.name);
     }
     used.push_back(std::move(folded));
@@ -139,28 +137,16 @@ std::vector<FieldInfo> ResultBuilder::Fields() const {
   return fields;
 }
 
-Status ResultBuilder::OpenRecordset(std::vector<FieldInfo> fields) {
-  auto recordset = std::make_shared<Recordset>();
-  try {
-    recordset->AppendFields(std::move(fields));
-    recordset->Open();
-    recordset->Reserve(static_cast<int32_t>(std::max(expected_rows_, rows_.size())));
-  } catch (const ComError& error) {
-    return Status::InvalidArgument("The result cannot be held in a recordset: " + error.description());
-  }
-  recordset_ = std::move(recordset);
-  return Status::Ok();
-}
-
 Result<RecordsetRef> ResultBuilder::Finish() {
-  if (!recordset_) {
-    const std::vector<FieldInfo> fields = Fields();
+  const std::vector<FieldInfo> fields = Fields();
+  const size_t width = columns_.size();
+  if (!all_declared_) {
     // Typed-by-value columns now convert their raw values to the chosen type.
-    for (size_t i = 0; i < columns_.size(); ++i) {
+    for (size_t i = 0; i < width; ++i) {
       if (columns_[i].declared_type != DataType::kEmpty) continue;
       const DataType type = fields[i].type;
-      for (auto& row : rows_) {
-        Variant& cell = row[i];
+      for (size_t at = i; at < cells_.size(); at += width) {
+        Variant& cell = cells_[at];
         if (cell.IsNull()) continue;
         Result<Variant> converted = cell.IsString() ? VariantFromText(cell.string(), type)
                                     : cell.type() == VarType::kDouble ? VariantFromReal(cell.real(), type)
@@ -171,16 +157,17 @@ Result<RecordsetRef> ResultBuilder::Finish() {
         cell = std::move(converted.value());
       }
     }
-    if (Status opened = OpenRecordset(std::move(fields)); !opened.ok()) return opened;
   }
+  auto recordset = std::make_shared<Recordset>();
   try {
-    for (auto& row : rows_) recordset_->AppendRow(std::move(row));
-    rows_.clear();
-    if (recordset_->RecordCount() > 0) recordset_->MoveFirst();
+    recordset->AppendFields(std::move(fields));
+    recordset->Open();
+    recordset->AppendRows(std::move(cells_));  // the block becomes the storage; first row current
+    cells_.clear();
   } catch (const ComError& error) {
     return Status::InvalidArgument("The result cannot be held in a recordset: " + error.description());
   }
-  return std::move(recordset_);
+  return recordset;
 }
 
 }  // namespace trelix::base

@@ -5,8 +5,9 @@
 //
 // Columns with a declared type convert each value as it arrives; columns
 // without one (expressions) keep the raw values until the end and are then
-// typed from all of them (ValueTyper). When every column is declared, rows
-// go straight into the recordset as they come.
+// typed from all of them (ValueTyper). Values are gathered row after row in
+// one block, which becomes the recordset's storage as it is: no value is
+// moved twice and no row is appended one by one.
 
 #include <algorithm>
 #include <optional>
@@ -53,8 +54,13 @@ class ResultBuilder {
   // The recordset's fields: names unique and non-empty, types as declared or
   // as the values seen so far say.
   std::vector<FieldInfo> Fields() const;
-  // Creates recordset_ with the fields, open and empty.
-  Status OpenRecordset(std::vector<FieldInfo> fields);
+
+  // The column the next value belongs to.
+  Column& Current() { return columns_[column_]; }
+  // Storage for the expected rows, made once, at the first value.
+  void ReserveAtFirstValue() {
+    if (cells_.empty()) cells_.reserve(std::max<size_t>(expected_rows_, 1) * columns_.size());
+  }
 
   std::vector<Column> columns_;
   // A guess is capped: a large earlier result must not make every later,
@@ -62,9 +68,8 @@ class ResultBuilder {
   static constexpr size_t kMaxExpectedRows = 100000;
   size_t expected_rows_ = 0;
   bool all_declared_ = true;
-  RecordsetRef recordset_;  // streaming target when all_declared_
-  std::vector<std::vector<Variant>> rows_;  // buffered rows otherwise
-  std::vector<Variant> row_;
+  std::vector<Variant> cells_;  // row-major, every row complete but the current one
+  size_t column_ = 0;           // of the current row
 };
 
 }  // namespace trelix::base
