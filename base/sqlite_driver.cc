@@ -234,6 +234,8 @@ class SqliteSession : public Session {
   }
 
   ~SqliteSession() override {
+    sqlite3_finalize(begin_);
+    sqlite3_finalize(commit_);
     for (auto& entry : statements_) sqlite3_finalize(entry.stmt);
     sqlite3_close_v2(db_);
   }
@@ -297,7 +299,7 @@ class SqliteSession : public Session {
     // of the call drops them. An interrupted statement rolls the
     // transaction back; the next one begins another.
     if (in_call_ && sqlite3_get_autocommit(db_)) {
-      if (int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr); rc != SQLITE_OK) return EngineError(rc);
+      if (int rc = RunPrepared(begin_, "BEGIN"); rc != SQLITE_OK) return EngineError(rc);
     }
     auto prepared = Prepare(statement);
     if (!prepared.ok()) return prepared.status();
@@ -368,10 +370,23 @@ class SqliteSession : public Session {
   // and a session goes back to the pool without one.
   void EndSnapshot() {
     if (sqlite3_get_autocommit(db_)) return;
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (RunPrepared(commit_, "COMMIT") != SQLITE_OK) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
     if (!sqlite3_get_autocommit(db_)) healthy_ = false;  // cannot be reused safely
+  }
+
+  // BEGIN and COMMIT run once per call each: prepared once, as parsing them
+  // costs more than running them.
+  int RunPrepared(sqlite3_stmt*& stmt, const char* sql) {
+    if (!stmt) {
+      if (int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr); rc != SQLITE_OK) {
+        return rc;
+      }
+    }
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
   }
 
   Status EngineError(int rc) {
@@ -492,6 +507,8 @@ class SqliteSession : public Session {
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();  // of the running statement
   bool healthy_ = true;
   bool guarded_ = true;  // callers' statements are being prepared
+  sqlite3_stmt* begin_ = nullptr;   // prepared at first use
+  sqlite3_stmt* commit_ = nullptr;
   bool in_call_ = false;        // between BeginCall and EndCall
   bool files_checked_ = false;  // the files were checked in this call
   std::vector<std::string> attached_;  // lower case
