@@ -61,27 +61,18 @@ const char* TypeOfKind(ArgKind kind) {
 
 using SharedText = std::shared_ptr<const std::string>;
 
-// Sends `text` (then `suffix`) as the body without a copy. Bodies of
-// compressible types always go this way: the HTTP library compresses only
-// bodies set as content, and would do it at its slowest setting.
-void SendShared(httplib::Response& res, SharedText text, const std::string& content_type, const char* suffix = "") {
-  const std::string_view tail(suffix);
-  const size_t total = text->size() + tail.size();
-  if (total == 0) {
+// Sends `text` as the body without a copy. Bodies of compressible types
+// always go this way: the HTTP library compresses only bodies set as
+// content, and would do it at its slowest setting.
+void SendShared(httplib::Response& res, SharedText text, const std::string& content_type) {
+  if (text->empty()) {
     res.set_content("", content_type);
     return;
   }
-  res.set_content_provider(total, content_type,
-                           [text = std::move(text), tail](size_t offset, size_t length, httplib::DataSink& sink) {
-                             const size_t size = text->size();
-                             if (offset < size) {
-                               const size_t n = std::min(length, size - offset);
-                               if (!sink.write(text->data() + offset, n)) return false;
-                               offset += n;
-                               length -= n;
-                             }
-                             if (length > 0) return sink.write(tail.data() + (offset - size), length);
-                             return true;
+  const size_t size = text->size();
+  res.set_content_provider(size, content_type,
+                           [text = std::move(text)](size_t offset, size_t length, httplib::DataSink& sink) {
+                             return sink.write(text->data() + offset, std::min(length, text->size() - offset));
                            });
 }
 
@@ -119,7 +110,10 @@ void SendRecordsetJson(const httplib::Request& req, httplib::Response& res, Reco
   const Effort effort = KeepsDerivedTexts(recordset) ? Effort::kOnce : Effort::kPerAnswer;
   const ContentCoding coding = NegotiateCoding(req, res, content_type, json->size() + 1, effort);
   if (coding == ContentCoding::kIdentity) {
-    SendShared(res, std::move(json), content_type, "\n");
+    // The line, newline included, is kept too: one send of the body, not a
+    // second one for its last byte.
+    SendShared(res, RecordsetDerivedText(recordset, "line", [](const std::string& text) { return text + "\n"; }),
+               content_type);
     return;
   }
   SendShared(res,
