@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "base/text_fold.h"
+#include "common/ascii.h"
 #include "common/com_error.h"
 
 namespace trelix::base {
@@ -14,17 +15,6 @@ namespace {
 bool IsWordChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
          c == '#' || c == '@' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Nested SHAPE commands deeper than this are refused (the input is untrusted

@@ -1,25 +1,12 @@
 #include "frame/component_classes.h"
 
+#include "common/ascii.h"
+
 namespace trelix {
-namespace {
-
-// Class names and ProgIDs are ASCII identifiers.
-bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 const ComponentClass* FindComponentClass(std::string_view class_name) {
   for (const ComponentClass& component_class : kComponentClasses) {
-    if (AsciiEqualNoCase(component_class.name, class_name)) return &component_class;
+    if (EqualsIgnoringAsciiCase(component_class.name, class_name)) return &component_class;
   }
   return nullptr;
 }
@@ -27,7 +14,7 @@ const ComponentClass* FindComponentClass(std::string_view class_name) {
 const ComponentClass* FindClassByProgId(std::string_view prog_id) {
   if (prog_id.empty()) return nullptr;
   for (const ComponentClass& component_class : kComponentClasses) {
-    if (AsciiEqualNoCase(component_class.prog_id, prog_id)) return &component_class;
+    if (EqualsIgnoringAsciiCase(component_class.prog_id, prog_id)) return &component_class;
   }
   return nullptr;
 }

@@ -2,20 +2,10 @@
 
 #include <algorithm>
 
+#include "common/ascii.h"
+
 namespace trelix {
 namespace {
-
-// Member names are ASCII identifiers, so ASCII case folding is enough.
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 constexpr std::string_view kNewEnumName = "_NewEnum";
 constexpr int32_t kAssignNext = DispatchTable<Object>::kNextDispid;
@@ -30,7 +20,7 @@ void DispatchTableBase::Add(std::string name, InvokeKind kind, int32_t dispid, s
     // The two halves of a property share one id, as in a type library;
     // every other member gets the next id after the highest so far.
     auto partner = std::find_if(members_.begin(), members_.end(), [&](const MemberInfo& member) {
-      return IsProperty(kind) && IsProperty(member.kind) && member.kind != kind && NamesEqual(member.name, name);
+      return IsProperty(kind) && IsProperty(member.kind) && member.kind != kind && EqualsIgnoringAsciiCase(member.name, name);
     });
     if (partner != members_.end()) {
       dispid = partner->dispid;
@@ -50,8 +40,8 @@ Variant DispatchTableBase::Invoke(Object& self, std::string_view name, InvokeKin
   // late-bound callers ask for either.
   auto addressed = [&](const MemberInfo& member) {
     if (name.empty()) return member.dispid == kDispidValue;
-    if (NamesEqual(name, kNewEnumName)) return member.dispid == kDispidNewEnum;
-    return NamesEqual(name, member.name);
+    if (EqualsIgnoringAsciiCase(name, kNewEnumName)) return member.dispid == kDispidNewEnum;
+    return EqualsIgnoringAsciiCase(name, member.name);
   };
   size_t chosen = members_.size();
   for (size_t i = 0; i < members_.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "base/sql/token.h"
 
+#include "common/ascii.h"
+
 namespace trelix::sql {
 namespace {
 
@@ -17,16 +19,7 @@ std::string Where(size_t offset) { return " at offset " + std::to_string(offset)
 
 }  // namespace
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return EqualsIgnoringAsciiCase(a, b); }
 
 Result<std::vector<Token>> Tokenize(std::string_view s) {
   std::vector<Token> out;
