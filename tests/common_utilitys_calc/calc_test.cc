@@ -52,11 +52,6 @@ class CalcTest : public ::testing::Test {
   std::string folder_;
 };
 
-struct CalcCase {
-  const char* expression;
-  const char* expected;  // the result, or "error N"
-};
-
 std::string CalculateOutcome(const Variant& expression) {
   try {
     return Calculate(expression);
@@ -66,32 +61,16 @@ std::string CalculateOutcome(const Variant& expression) {
 }
 
 TEST_F(CalcTest, OneOperatorByPriority) {
-  const CalcCase cases[] = {
-      {"10/4", "2.5"},
-      {"3*4", "12"},
-      {"7-10", "-3"},
-      {"3+4", "7"},
-      {"42", ""},
-      {"", ""},
-      {"5*-3", "-15"},
-      {"5--3", "8"},
-      {" 10 / 4 ", "2.5"},
-      {"1.5e+3*2", "3000"},         // "*" outranks the "+" of the exponent
-      {"100-2/4", "error 13"},      // "/" splits first: left operand "100-2"
-      {"2-3*4", "error 13"},
-      {"-5-3", "error 13"},
-      {"abc+1", "error 13"},
-      {"1+", "error 13"},
-      {"1/0", "error 11"},
-      {"0/0", "error 6"},
-      {"1e308*10", "error 6"},
-      {"1e308+1e308", "error 6"},
-      {"1/3", "0.333333333333333"},
-      {"1/1e20", "1E-20"},
-      {"1e15*10", "1E+16"},
-      {"1,000*2", "2000"},
+  const std::pair<const char*, const char*> cases[] = {  // the formula, the result or "error N"
+      {"10/4", "2.5"}, {"3*4", "12"}, {"7-10", "-3"}, {"3+4", "7"}, {"42", ""}, {"", ""}, {"5*-3", "-15"},
+      {"5--3", "8"}, {" 10 / 4 ", "2.5"},
+      {"1.5e+3*2", "3000"},     // "*" outranks the "+" of the exponent
+      {"100-2/4", "error 13"},  // "/" splits first: left operand "100-2"
+      {"2-3*4", "error 13"}, {"-5-3", "error 13"}, {"abc+1", "error 13"}, {"1+", "error 13"}, {"1/0", "error 11"},
+      {"0/0", "error 6"}, {"1e308*10", "error 6"}, {"1e308+1e308", "error 6"}, {"1/3", "0.333333333333333"},
+      {"1/1e20", "1E-20"}, {"1e15*10", "1E+16"}, {"1,000*2", "2000"},
   };
-  for (const CalcCase& c : cases) EXPECT_EQ(CalculateOutcome(Variant(c.expression)), c.expected) << c.expression;
+  for (const auto& [formula, expected] : cases) EXPECT_EQ(CalculateOutcome(Variant(formula)), expected) << formula;
   EXPECT_EQ(CalculateOutcome(Variant::Null()), "");
   EXPECT_EQ(CalculateOutcome(Variant(int16_t{42})), "");
   EXPECT_EQ(CalculateOutcome(Variant(int16_t{-5})), "error 13");  // "-5": nothing before the operator
@@ -120,8 +99,7 @@ TEST_F(CalcTest, ErrorsGoThroughTheErrorLog) {
 }
 
 struct ConditionCase {
-  const char* condition;
-  const char* list;
+  const char *condition, *list;
   int expected;  // 1 true, 0 false, else the error number
 };
 
@@ -137,34 +115,16 @@ int ConditionOutcome(const std::string& condition, const std::string& list) {
 
 TEST_F(CalcTest, ConditionMet) {
   const ConditionCase cases[] = {
-      {"", " 1 ", 1},
-      {"    ", "", 1},
-      {"{5}", " 5 ", 1},
-      {"{5}", "5", 0},
-      {"{5}", " 15 ", 0},
-      {"({12} or {15}) and not {20}", " 12 20 ", 0},
-      {"({12} or {15}) and not {20}", " 12 ", 1},
-      {"{12} and {20}", " 12 20 ", 1},
-      {"{3} and {17}", " 3 17 ", 1},
-      {"{3} and {17}", "3 17", 0},
-      {"{007}", " 7 ", 1},
-      {"{ 12 }", " 12 ", 1},
-      {"{12}", " 12  20 ", 1},
-      {"not({1})", "", 1},
-      {"1=1", "", 1},
+      {"", " 1 ", 1}, {"    ", "", 1}, {"{5}", " 5 ", 1}, {"{5}", "5", 0}, {"{5}", " 15 ", 0},
+      {"({12} or {15}) and not {20}", " 12 20 ", 0}, {"({12} or {15}) and not {20}", " 12 ", 1},
+      {"{12} and {20}", " 12 20 ", 1}, {"{3} and {17}", " 3 17 ", 1}, {"{3} and {17}", "3 17", 0},
+      {"{007}", " 7 ", 1}, {"{ 12 }", " 12 ", 1}, {"{12}", " 12  20 ", 1}, {"not({1})", "", 1}, {"1=1", "", 1},
       {"1=2", "", 0},
       {"{1}{2}", " 1 2 ", 0},  // "truefalse" is an undeclared name: Empty, false
-      {"{5", " 5 ", kErrConditionFormat},
-      {"{}", " 5 ", kErrConditionFormat},
-      {"{1} and {", " 1 ", kErrConditionFormat},
-      {"{1} and {}", " 1 ", kErrConditionFormat},
-      {"{x}", " 5 ", kErrTypeMismatch},
-      {"{1.5.1}", " 5 ", kErrTypeMismatch},
-      {"{99999999999}", " 5 ", kErrOverflow},
-      {"{1} or", " 1 ", 1002},
-      {"{1}}", " 1 ", 1032},
-      {"{1} = null", " 1 ", kErrInvalidUseOfNull},
-      {"\"abc\"", "", kErrTypeMismatch},
+      {"{5", " 5 ", kErrConditionFormat}, {"{}", " 5 ", kErrConditionFormat}, {"{1} and {", " 1 ", kErrConditionFormat},
+      {"{1} and {}", " 1 ", kErrConditionFormat}, {"{x}", " 5 ", kErrTypeMismatch},
+      {"{1.5.1}", " 5 ", kErrTypeMismatch}, {"{99999999999}", " 5 ", kErrOverflow}, {"{1} or", " 1 ", 1002},
+      {"{1}}", " 1 ", 1032}, {"{1} = null", " 1 ", kErrInvalidUseOfNull}, {"\"abc\"", "", kErrTypeMismatch},
   };
   for (const ConditionCase& c : cases) {
     EXPECT_EQ(ConditionOutcome(c.condition, c.list), c.expected) << "'" << c.condition << "' in '" << c.list << "'";
@@ -185,23 +145,18 @@ TEST_F(CalcTest, ConditionMetTrimsInPlaceAndKeepsTheTexts) {
 
 // The texts callers show; the source is checked for every case above.
 TEST_F(CalcTest, ConditionMetErrorTexts) {
-  const struct {
-    const char* condition;
-    int32_t number;
-    const char* description;
-  } cases[] = {
+  const std::tuple<const char*, int32_t, const char*> cases[] = {
       {"{5", -2147220988, "Condition or Rule has unexpected format"},
       {"{x}", kErrTypeMismatch, "Type mismatch"},
       {"{5} 2", 1025, "Expected end of statement"},
   };
-  for (const auto& c : cases) {
-    std::string condition = c.condition;
+  for (const auto& [text, number, description] : cases) {
+    std::string condition = text;
     try {
       ConditionMet(condition, " 5 ");
-      ADD_FAILURE() << c.condition << ": no error";
+      ADD_FAILURE() << text << ": no error";
     } catch (const ComError& error) {
-      EXPECT_EQ(error.number(), c.number) << c.condition;
-      EXPECT_EQ(error.description(), c.description) << c.condition;
+      EXPECT_EQ(std::tuple(error.number(), error.description()), std::tuple(number, description)) << text;
     }
   }
 }
