@@ -63,35 +63,17 @@ TEST(NumberShortcuts, ParseMatchesTheGeneralParser) {
     bool plain_with_comma;
   };
   const Case cases[] = {
-      {"0", true, true},
-      {"-0", true, true},  // a negative zero
-      {"007", true, true},
-      {"12.5", true, false},  // with ',' the point groups thousands
-      {"12,5", false, true},
-      {"1,000", false, true},
-      {"-.5", true, false},
-      {"5.", true, false},
+      {"0", true, true}, {"-0", true, true},  // a negative zero
+      {"007", true, true}, {"12.5", true, false},  // with ',' the point groups thousands
+      {"12,5", false, true}, {"1,000", false, true}, {"-.5", true, false}, {"5.", true, false},
       {"0.30000000000000004", false, false},  // 17 digits above 2^53
-      {"2.675", true, false},
-      {"9007199254740992", true, true},    // 2^53: exact
+      {"2.675", true, false}, {"9007199254740992", true, true},  // 2^53: exact
       {"9007199254740993", false, false},  // above 2^53: rounds, left to the general parser
-      {"1234567890.123456789", false, false},
-      {"0.000000000000000001", true, false},  // 19 digits
-      {"0.0000000000000000001", false, false},
-      {"12345678901234567890", false, false},  // 20 digits
-      {"1e5", false, false},
-      {" 5", false, false},
-      {"5\t", false, false},
-      {"+5", false, false},
-      {"5-", false, false},
-      {"1.2.3", false, false},
-      {"&H10", false, false},
-      {"$5", false, false},
-      {"(5)", false, false},
-      {"-", false, false},
-      {".", false, false},
-      {"", false, false},
-      {"--5", false, false},
+      {"1234567890.123456789", false, false}, {"0.000000000000000001", true, false},  // 19 digits
+      {"0.0000000000000000001", false, false}, {"12345678901234567890", false, false},  // 20 digits
+      {"1e5", false, false}, {" 5", false, false}, {"5\t", false, false}, {"+5", false, false}, {"5-", false, false},
+      {"1.2.3", false, false}, {"&H10", false, false}, {"$5", false, false}, {"(5)", false, false},
+      {"-", false, false}, {".", false, false}, {"", false, false}, {"--5", false, false},
   };
   for (char separator : {'.', ','}) {
     SetDecimalSeparatorOverride(separator);
