@@ -36,24 +36,16 @@ TEST(ComponentClassesTest, IdentitiesAreWellFormedAndDistinct) {
 }
 
 TEST(ComponentClassesTest, ClassTable) {
-  struct Expected {
-    const char* name;
-    const char* prog_id;
-    bool object_control;
-  } expected[] = {
-      {"VehicleFeatureInfo", "", false},
-      {"VehicleId", "", false},
-      {"VehicleFeatures", "trelix_eb.VehicleFeatures", true},
-      {"KeyAdvantages", "trelix_eb.KeyAdvantages", true},
+  const std::tuple<std::string_view, std::string_view, bool> expected[] = {  // name, ProgID, ObjectControl
+      {"VehicleFeatureInfo", "", false}, {"VehicleId", "", false},
+      {"VehicleFeatures", "trelix_eb.VehicleFeatures", true}, {"KeyAdvantages", "trelix_eb.KeyAdvantages", true},
       {"Categories", "trelix_eb.Categories", true},
   };
   ASSERT_EQ(std::size(expected), kComponentClasses.size());
   for (size_t i = 0; i < kComponentClasses.size(); ++i) {
     const ComponentClass& c = kComponentClasses[i];
-    EXPECT_EQ(c.name, expected[i].name);
-    EXPECT_EQ(c.prog_id, expected[i].prog_id);
-    EXPECT_EQ(c.creatable(), *expected[i].prog_id != '\0');
-    EXPECT_EQ(c.implements_object_control, expected[i].object_control);
+    EXPECT_EQ(std::tuple(c.name, c.prog_id, c.implements_object_control), expected[i]);
+    EXPECT_EQ(c.creatable(), !std::get<1>(expected[i]).empty());
     // Only the creatable classes carry the transaction attribute, as "not supported".
     EXPECT_EQ(c.has_transaction_attribute, c.creatable()) << c.name;
     if (c.has_transaction_attribute) EXPECT_EQ(c.transaction_attribute, 0);

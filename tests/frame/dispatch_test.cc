@@ -89,26 +89,18 @@ TEST(DispatchTest, ReservedMembers) {
 
 TEST(DispatchTest, OptionalParameters) {
   Sample sample;
-  struct Case {
-    Args args;
-    const char* expected;
-  } cases[] = {
-      {{Variant("car")}, "car|1|missing"},                                    // default, missing marker
+  std::pair<Args, const char*> cases[] = {
+      {{Variant("car")}, "car|1|missing"},  // default, missing marker
       {{Variant("car"), Variant(int16_t{3})}, "car|3|missing"},
       {{Variant("car"), Variant(int16_t{3}), Variant("!")}, "car|3|!"},
-      {{Variant("car"), MissingArgument(), Variant("!")}, "car|1|!"},         // skipped in the middle
+      {{Variant("car"), MissingArgument(), Variant("!")}, "car|1|!"},  // skipped in the middle
   };
-  for (Case& c : cases) EXPECT_EQ(sample.Invoke("Describe", InvokeKind::kMethod, c.args), Variant(c.expected));
+  for (auto& [args, expected] : cases) EXPECT_EQ(sample.Invoke("Describe", InvokeKind::kMethod, args), Variant(expected));
 }
 
 TEST(DispatchTest, ArgumentErrors) {
   Sample sample;
-  struct Case {
-    const char* name;
-    InvokeKind kind;
-    Args args;
-    int32_t error;
-  } cases[] = {
+  const std::tuple<const char*, InvokeKind, Args, int32_t> cases[] = {
       {"Describe", InvokeKind::kMethod, {}, kErrWrongArgumentCount},
       {"Describe", InvokeKind::kMethod, {Variant("a"), Variant(1), Variant("b"), Variant("c")}, kErrWrongArgumentCount},
       {"Count", InvokeKind::kPropertyGet, {Variant(1)}, kErrWrongArgumentCount},
@@ -119,7 +111,7 @@ TEST(DispatchTest, ArgumentErrors) {
       {"Describe", InvokeKind::kPropertyPut, {Variant("a"), Variant("b")}, kErrNoSuchMember},
       {"Bump", InvokeKind::kMethod, {Variant(1)}, kErrWrongArgumentCount},
   };
-  for (Case& c : cases) EXPECT_EQ(ErrorOf(sample, c.name, c.kind, c.args), c.error) << c.name;
+  for (const auto& [name, kind, args, error] : cases) EXPECT_EQ(ErrorOf(sample, name, kind, args), error) << name;
 }
 
 TEST(DispatchTest, PropertiesAndCallsMeet) {
@@ -137,8 +129,7 @@ TEST(DispatchTest, ByReferenceWriteBack) {
   Sample sample;
   Args args{Variant(int32_t{5}), Variant(int32_t{2})};
   EXPECT_EQ(sample.Invoke("Bump", InvokeKind::kMethod, args), Variant(true));
-  EXPECT_EQ(args[0], Variant(int32_t{7}));
-  EXPECT_EQ(args[1], Variant(int32_t{2}));
+  EXPECT_EQ(args, (Args{Variant(int32_t{7}), Variant(int32_t{2})}));  // the by-value argument kept
 }
 
 TEST(DispatchTest, DispatchIds) {
