@@ -132,8 +132,7 @@ TEST(Editing, DeleteKeepsDeletedRowCurrentUntilMove) {
 struct ConversionCase {
   DataType type;
   int32_t size;
-  Variant input;
-  Variant stored;       // expected when error == 0
+  Variant input, stored;  // stored: expected when error == 0
   int32_t error;
 };
 
@@ -155,45 +154,36 @@ TEST_P(ConversionTest, ConvertsToTheFieldType) {
   }
 }
 
+// One case per field type and kind of value; DataType's enumerators by name.
+using enum DataType;
 INSTANTIATE_TEST_SUITE_P(
     Types, ConversionTest,
-    ::testing::Values(
-        ConversionCase{DataType::kInteger, 0, Variant("42"), Variant(int32_t{42}), 0},
-        ConversionCase{DataType::kInteger, 0, Variant(int32_t{7}), Variant(int32_t{7}), 0},
-        ConversionCase{DataType::kDouble, 0, Variant(int32_t{2}), Variant(2.0), 0},
-        ConversionCase{DataType::kBigInt, 0, Variant(int32_t{2}), Variant(int64_t{2}), 0},
-        ConversionCase{DataType::kInteger, 0, Variant(int64_t{2}), Variant(int32_t{2}), 0},
-        ConversionCase{DataType::kVariant, 0, Variant("x"), Variant("x"), 0},
-        ConversionCase{DataType::kInteger, 0, Variant(2.5), Variant(int32_t{2}), 0},
-        ConversionCase{DataType::kInteger, 0, Variant(3.5), Variant(int32_t{4}), 0},
-        ConversionCase{DataType::kInteger, 0, Variant(true), Variant(int32_t{-1}), 0},
-        ConversionCase{DataType::kInteger, 0, Variant("abc"), Variant(), 13},
-        ConversionCase{DataType::kInteger, 0, Variant(3e9), Variant(), kMultipleStep},
-        ConversionCase{DataType::kSmallInt, 0, Variant(int32_t{40000}), Variant(), kMultipleStep},
-        ConversionCase{DataType::kSmallInt, 0, Variant(int32_t{-32768}), Variant(int16_t{-32768}), 0},
-        ConversionCase{DataType::kUnsignedTinyInt, 0, Variant(int32_t{255}), Variant(uint8_t{255}), 0},
-        ConversionCase{DataType::kUnsignedTinyInt, 0, Variant(int32_t{-1}), Variant(), kMultipleStep},
-        ConversionCase{DataType::kBigInt, 0, Variant(int64_t{1} << 40), Variant(int64_t{1} << 40), 0},
-        ConversionCase{DataType::kVarWChar, 5, Variant("abcde"), Variant("abcde"), 0},
-        ConversionCase{DataType::kVarWChar, 5, Variant("äöüßé"), Variant("äöüßé"), 0},
-        ConversionCase{DataType::kVarWChar, 5, Variant("abcdef"), Variant(), kMultipleStep},
-        ConversionCase{DataType::kVarWChar, 1, Variant("😀"), Variant(), kMultipleStep},  // two UTF-16 units
-        ConversionCase{DataType::kVarWChar, 10, Variant(int32_t{12}), Variant("12"), 0},
-        ConversionCase{DataType::kVarWChar, 10, Variant(1.5), Variant("1.5"), 0},
-        ConversionCase{DataType::kBSTR, 0, Variant(std::string(5000, 'x')), Variant(std::string(5000, 'x')), 0},
-        ConversionCase{DataType::kBoolean, 0, Variant("True"), Variant(true), 0},
-        ConversionCase{DataType::kBoolean, 0, Variant(int32_t{0}), Variant(false), 0},
-        ConversionCase{DataType::kBoolean, 0, Variant("maybe"), Variant(), 13},
-        ConversionCase{DataType::kCurrency, 0, Variant("1.23456"), Variant(Currency{12346}), 0},
-        ConversionCase{DataType::kCurrency, 0, Variant(-2.5), Variant(Currency{-25000}), 0},
-        ConversionCase{DataType::kDouble, 0, Variant("1.5"), Variant(1.5), 0},
-        ConversionCase{DataType::kSingle, 0, Variant(0.1), Variant(0.1f), 0},
-        ConversionCase{DataType::kDate, 0, Variant("2024-01-02"), Variant::Date(45293), 0},
-        ConversionCase{DataType::kDate, 0, Variant("1/2/2024 6:00 PM"), Variant::Date(45293.75), 0},
-        ConversionCase{DataType::kDBTimeStamp, 0, Variant("31/31/2024"), Variant(), 13},
-        ConversionCase{DataType::kChapter, 0, Variant("x"), Variant(), 13},
-        ConversionCase{DataType::kInteger, 0, Variant::Null(), Variant::Null(), 0},
-        ConversionCase{DataType::kVariant, 0, Variant(int16_t{3}), Variant(int16_t{3}), 0}));
+    ::testing::ValuesIn(std::vector<ConversionCase>{
+        {kInteger, 0, Variant("42"), Variant(int32_t{42}), 0}, {kInteger, 0, Variant(int32_t{7}), Variant(int32_t{7}), 0},
+        {kDouble, 0, Variant(int32_t{2}), Variant(2.0), 0}, {kBigInt, 0, Variant(int32_t{2}), Variant(int64_t{2}), 0},
+        {kInteger, 0, Variant(int64_t{2}), Variant(int32_t{2}), 0}, {kVariant, 0, Variant("x"), Variant("x"), 0},
+        {kInteger, 0, Variant(2.5), Variant(int32_t{2}), 0}, {kInteger, 0, Variant(3.5), Variant(int32_t{4}), 0},
+        {kInteger, 0, Variant(true), Variant(int32_t{-1}), 0}, {kInteger, 0, Variant("abc"), Variant(), 13},
+        {kInteger, 0, Variant(3e9), Variant(), kMultipleStep},
+        {kSmallInt, 0, Variant(int32_t{40000}), Variant(), kMultipleStep},
+        {kSmallInt, 0, Variant(int32_t{-32768}), Variant(int16_t{-32768}), 0},
+        {kUnsignedTinyInt, 0, Variant(int32_t{255}), Variant(uint8_t{255}), 0},
+        {kUnsignedTinyInt, 0, Variant(int32_t{-1}), Variant(), kMultipleStep},
+        {kBigInt, 0, Variant(int64_t{1} << 40), Variant(int64_t{1} << 40), 0},
+        {kVarWChar, 5, Variant("abcde"), Variant("abcde"), 0}, {kVarWChar, 5, Variant("äöüßé"), Variant("äöüßé"), 0},
+        {kVarWChar, 5, Variant("abcdef"), Variant(), kMultipleStep},
+        {kVarWChar, 1, Variant("😀"), Variant(), kMultipleStep},  // two UTF-16 units
+        {kVarWChar, 10, Variant(int32_t{12}), Variant("12"), 0}, {kVarWChar, 10, Variant(1.5), Variant("1.5"), 0},
+        {kBSTR, 0, Variant(std::string(5000, 'x')), Variant(std::string(5000, 'x')), 0},
+        {kBoolean, 0, Variant("True"), Variant(true), 0}, {kBoolean, 0, Variant(int32_t{0}), Variant(false), 0},
+        {kBoolean, 0, Variant("maybe"), Variant(), 13},
+        {kCurrency, 0, Variant("1.23456"), Variant(Currency{12346}), 0},
+        {kCurrency, 0, Variant(-2.5), Variant(Currency{-25000}), 0}, {kDouble, 0, Variant("1.5"), Variant(1.5), 0},
+        {kSingle, 0, Variant(0.1), Variant(0.1f), 0}, {kDate, 0, Variant("2024-01-02"), Variant::Date(45293), 0},
+        {kDate, 0, Variant("1/2/2024 6:00 PM"), Variant::Date(45293.75), 0},
+        {kDBTimeStamp, 0, Variant("31/31/2024"), Variant(), 13}, {kChapter, 0, Variant("x"), Variant(), 13},
+        {kInteger, 0, Variant::Null(), Variant::Null(), 0}, {kVariant, 0, Variant(int16_t{3}), Variant(int16_t{3}), 0},
+    }));
 
 TEST(Editing, NullNeedsANullableField) {
   const std::vector<FieldInfo> fields = {{"strict", DataType::kInteger, 0, 0},
