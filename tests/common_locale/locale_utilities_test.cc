@@ -41,68 +41,51 @@ TEST_F(LocaleTest, LanguageIdsMapToTheirLocales) {
 }
 
 TEST_F(LocaleTest, LocaleTexts) {
-  struct Case {
-    int32_t lcid;
-    const char* decimal;
-    const char* thousand;
-  } cases[] = {
-      {2057, ".", ","},          {1031, ",", "."},          {1036, ",", "\xC2\xA0"}, {2055, ".", "'"},
-      {4108, ".", "'"},          {2070, ",", "."},          {1049, ",", "\xC2\xA0"}, {13322, ",", "."},
-      {2060, ",", "."},          {1054, ".", ","},
+  const std::tuple<int32_t, const char*, const char*> cases[] = {  // locale, decimal and thousands separators
+      {2057, ".", ","}, {1031, ",", "."}, {1036, ",", "\xC2\xA0"}, {2055, ".", "'"}, {4108, ".", "'"},
+      {2070, ",", "."}, {1049, ",", "\xC2\xA0"}, {13322, ",", "."}, {2060, ",", "."}, {1054, ".", ","},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(GetLocaleText(c.lcid, kLocaleDecimalSeparator), c.decimal) << c.lcid;
-    EXPECT_EQ(GetLocaleText(c.lcid, kLocaleThousandSeparator), c.thousand) << c.lcid;
-    EXPECT_EQ(GetLocaleText(c.lcid, kLocaleGrouping), "3;0") << c.lcid;
+  for (const auto& [lcid, decimal, thousand] : cases) {
+    EXPECT_EQ(std::tuple(GetLocaleText(lcid, kLocaleDecimalSeparator), GetLocaleText(lcid, kLocaleThousandSeparator),
+                         GetLocaleText(lcid, kLocaleGrouping)),
+              std::tuple(decimal, thousand, "3;0"))
+        << lcid;
   }
   // Every locale a language id selects has data.
   for (int16_t id = 1; id <= 40; ++id) {
     EXPECT_FALSE(GetLocaleText(LanguageIdToLcid(id), kLocaleGrouping).empty()) << "language " << id;
   }
-  EXPECT_EQ(GetLocaleText(9999, kLocaleDecimalSeparator), "");
-  EXPECT_EQ(GetLocaleText(9999, kLocaleGrouping), "");
+  EXPECT_EQ(GetLocaleText(9999, kLocaleDecimalSeparator) + GetLocaleText(9999, kLocaleGrouping), "");
   EXPECT_EQ(GetLocaleText(1033, 17), "");
 }
 
 TEST_F(LocaleTest, LocaleZeroFollowsTheProcess) {
-  EXPECT_EQ(GetLocaleText(0, kLocaleDecimalSeparator), ".");
-  EXPECT_EQ(GetLocaleText(0, kLocaleThousandSeparator), ",");
+  auto texts = [] {
+    return GetLocaleText(0, kLocaleDecimalSeparator) + GetLocaleText(0, kLocaleThousandSeparator) + " " +
+           GetLocaleText(0, kLocaleGrouping);
+  };
+  EXPECT_EQ(texts(), "., 3;0");
   ScopedDecimalSeparator comma(',');
-  EXPECT_EQ(GetLocaleText(0, kLocaleDecimalSeparator), ",");
-  EXPECT_EQ(GetLocaleText(0, kLocaleThousandSeparator), ".");
-  EXPECT_EQ(GetLocaleText(0, kLocaleGrouping), "3;0");
+  EXPECT_EQ(texts(), ",. 3;0");
 }
 
-struct NumberCase {
-  double value;
-  int32_t decimals;
-  int16_t language;
-  const char* expected;
-};
-
 TEST_F(LocaleTest, FormatLocaleNumber) {
-  const NumberCase cases[] = {
-      {1234.5, 2, 3, "1.234,50"},
-      {1234.5, 2, 1, "1,234.50"},
-      {-5, 0, 1, "(5)"},
-      {2.5, 0, 1, "3"},        // no rounding of our own: the formatter rounds the text 2.5
-      {0.125, 2, 7, "0.13"},   // half up
+  const std::tuple<double, int32_t, int16_t, const char*> cases[] = {  // value, decimals, language, text
+      {1234.5, 2, 3, "1.234,50"}, {1234.5, 2, 1, "1,234.50"}, {-5, 0, 1, "(5)"},
+      {2.5, 0, 1, "3"},  // no rounding of our own: the formatter rounds the text 2.5
+      {0.125, 2, 7, "0.13"},  // half up
       {-0.125, 2, 7, "(0.12)"},  // half up is towards +infinity
-      {1.005, 2, 7, "1.00"},   // 1.005 is a little below 1.005 in binary
+      {1.005, 2, 7, "1.00"},  // 1.005 is a little below 1.005 in binary
       {-0.001, 2, 7, "0.00"},  // rounds to 0 before it is written: no sign left
-      {-0.004, 0, 7, "(0)"},   // not rounded here, so the text keeps its sign
-      {0.5, 1, 1, "0.5"},
-      {1234567.891, 2, 5, "1\xC2\xA0" "234\xC2\xA0" "567,89"},
-      {1234.5, 2, 35, "1'234.50"},
-      {1234.5, 2, 12, "1.234,50"},
-      {1234.5, 2, 22, "1,234.50"},  // language 22: locale 0, the process's own
-      {123456789012345, 0, 1, "123,456,789,012,345"},
-      {0.000001, 6, 1, "0.000001"},
+      {-0.004, 0, 7, "(0)"},  // not rounded here, so the text keeps its sign
+      {0.5, 1, 1, "0.5"}, {1234567.891, 2, 5, "1\xC2\xA0" "234\xC2\xA0" "567,89"}, {1234.5, 2, 35, "1'234.50"},
+      {1234.5, 2, 12, "1.234,50"}, {1234.5, 2, 22, "1,234.50"},  // language 22: locale 0, the process's own
+      {123456789012345, 0, 1, "123,456,789,012,345"}, {0.000001, 6, 1, "0.000001"},
       {0.1, 25, 1, "0.1000000000000000000000000"},
   };
-  for (const NumberCase& c : cases) {
-    EXPECT_EQ(FormatLocaleNumber(c.value, c.decimals, c.language), c.expected)
-        << c.value << " at " << c.decimals << " for language " << c.language;
+  for (const auto& [value, decimals, language, expected] : cases) {
+    EXPECT_EQ(FormatLocaleNumber(value, decimals, language), expected)
+        << value << " at " << decimals << " for language " << language;
   }
 }
 
@@ -123,14 +106,10 @@ TEST_F(LocaleTest, CommaDecimalProcess) {
 TEST_F(LocaleTest, SameTextAsTheLongWay) {
   auto long_way = [](double value, int32_t decimals, int16_t language) {
     const int32_t lcid = LanguageIdToLcid(language);
-    const std::string decimal = GetLocaleText(lcid, kLocaleDecimalSeparator);
+    const std::string decimal = GetLocaleText(lcid, kLocaleDecimalSeparator);  // the format holds views of these
     const std::string thousand = GetLocaleText(lcid, kLocaleThousandSeparator);
-    NumberFormat format;
-    format.num_digits = static_cast<uint32_t>(decimals);
-    format.grouping = static_cast<uint32_t>(GetLocaleText(lcid, kLocaleGrouping)[0] - '0');
-    format.decimal_separator = decimal;
-    format.thousand_separator = thousand;
-    format.negative_order = 0;
+    const uint32_t grouping = static_cast<uint32_t>(GetLocaleText(lcid, kLocaleGrouping)[0] - '0');
+    const NumberFormat format{static_cast<uint32_t>(decimals), 1, grouping, decimal, thousand, 0};
     std::string text = vb::FormatGeneralNumber(value);
     for (char& c : text) {
       if (c == vb::DecimalSeparator()) c = '.';
