@@ -197,43 +197,38 @@ TEST_F(EngineTest, BuiltinFunctions) {
 }
 
 TEST_F(EngineTest, CompileAndRunTimeErrors) {
-  struct ErrorCase {
-    const char* expression;
-    int32_t number;
-    const char* description;
-    const char* source;
-  };
-  const ErrorCase cases[] = {
-      {"1 +", 1002, "Syntax error", kCompileErrorSource}, {"Dim x", 1002, "Syntax error", kCompileErrorSource},
-      {"foo : ", 1025, "Expected end of statement", kCompileErrorSource},
-      {"1 2", 1025, "Expected end of statement", kCompileErrorSource},
-      {"1\n3", 1025, "Expected end of statement", kCompileErrorSource},
-      {"(1", 1006, "Expected ')'", kCompileErrorSource}, {"Len(1", 1006, "Expected ')'", kCompileErrorSource},
-      {"\"abc", 1033, "Unterminated string constant", kCompileErrorSource},
-      {"\"a\nb\"", 1033, "Unterminated string constant", kCompileErrorSource},
-      {"1 $ 2", 1032, "Invalid character", kCompileErrorSource},
-      {"{12}", 1032, "Invalid character", kCompileErrorSource},
-      {"1e400", 1031, "Invalid number", kCompileErrorSource}, {"1e", 1031, "Invalid number", kCompileErrorSource},
-      {"x.", 1010, "Expected identifier", kCompileErrorSource},
-      {"#13/45/2000#", 1002, "Syntax error", kCompileErrorSource},
-      {"1 = not 2", 1002, "Syntax error", kCompileErrorSource},
-      {"\"aa\" > 0", 13, "Type mismatch", kRuntimeErrorSource},
-      {"foo(1)", 13, "Type mismatch: 'foo'", kRuntimeErrorSource},
-      {"Len()", 450, "Wrong number of arguments or invalid property assignment: 'Len'", kRuntimeErrorSource},
-      {"1/0", 11, "Division by zero", kRuntimeErrorSource}, {"CInt(40000)", 6, "Overflow", kRuntimeErrorSource},
-      {"CBool(null)", 94, "Invalid use of Null", kRuntimeErrorSource},
-      {"x.y", 424, "Object required", kRuntimeErrorSource},
+  using Errors = std::vector<std::tuple<const char*, int32_t, const char*>>;  // expression, number, description
+  const std::pair<Errors, const char*> tables[] = {
+      {{
+           {"1 +", 1002, "Syntax error"}, {"Dim x", 1002, "Syntax error"},
+           {"foo : ", 1025, "Expected end of statement"}, {"1 2", 1025, "Expected end of statement"},
+           {"1\n3", 1025, "Expected end of statement"}, {"(1", 1006, "Expected ')'"}, {"Len(1", 1006, "Expected ')'"},
+           {"\"abc", 1033, "Unterminated string constant"}, {"\"a\nb\"", 1033, "Unterminated string constant"},
+           {"1 $ 2", 1032, "Invalid character"}, {"{12}", 1032, "Invalid character"}, {"1e400", 1031, "Invalid number"},
+           {"1e", 1031, "Invalid number"}, {"x.", 1010, "Expected identifier"}, {"#13/45/2000#", 1002, "Syntax error"},
+           {"1 = not 2", 1002, "Syntax error"},
+       },
+       kCompileErrorSource},
+      {{
+           {"\"aa\" > 0", 13, "Type mismatch"}, {"foo(1)", 13, "Type mismatch: 'foo'"},
+           {"Len()", 450, "Wrong number of arguments or invalid property assignment: 'Len'"},
+           {"1/0", 11, "Division by zero"}, {"CInt(40000)", 6, "Overflow"}, {"CBool(null)", 94, "Invalid use of Null"},
+           {"x.y", 424, "Object required"},
+       },
+       kRuntimeErrorSource},
   };
   ScriptEngine engine;
-  for (const ErrorCase& c : cases) {
-    for (int pass = 0; pass < 2; ++pass) {  // the second time from the cache
-      try {
-        Variant value = engine.Eval(c.expression);
-        ADD_FAILURE() << c.expression << " gave " << Describe(value);
-      } catch (const ComError& error) {
-        EXPECT_EQ(error.number(), c.number) << c.expression;
-        EXPECT_EQ(error.description(), c.description) << c.expression;
-        EXPECT_EQ(error.source(), c.source) << c.expression;
+  for (const auto& [errors, source] : tables) {
+    for (const auto& [expression, number, description] : errors) {
+      for (int pass = 0; pass < 2; ++pass) {  // the second time from the cache
+        try {
+          Variant value = engine.Eval(expression);
+          ADD_FAILURE() << expression << " gave " << Describe(value);
+        } catch (const ComError& error) {
+          EXPECT_EQ(std::tuple(error.number(), error.description(), error.source()),
+                    std::tuple(number, description, source))
+              << expression;
+        }
       }
     }
   }
