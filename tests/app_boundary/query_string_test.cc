@@ -17,15 +17,13 @@ TEST(QueryStringTest, DecodesPairsAsSent) {
     std::map<std::string, std::string> params;
   };
   const Case cases[] = {
-      {"", {}},
-      {"a=1&b=2", {{"a", "1"}, {"b", "2"}}},
-      {"a=b=c", {{"a", "b=c"}}},                       // split at the first "=" only
+      {"", {}}, {"a=1&b=2", {{"a", "1"}, {"b", "2"}}},
+      {"a=b=c", {{"a", "b=c"}}},  // split at the first "=" only
       {"a=%3D%26&b=x+y%2B", {{"a", "=&"}, {"b", "x y+"}}},
-      {"flag&x=", {{"flag", ""}, {"x", ""}}},          // no "=" and an empty value
-      {"a=1&&b=2&", {{"a", "1"}, {"b", "2"}}},         // empty pairs ignored
-      {"caf%C3%A9=%E2%82%AC", {{"caf\xC3\xA9", "\xE2\x82\xAC"}}},
-      {"list=12,15", {{"list", "12,15"}}},
-      {"x=%27%20OR%201%3D1", {{"x", "' OR 1=1"}}},     // decoded faithfully; the operations judge it
+      {"flag&x=", {{"flag", ""}, {"x", ""}}},  // no "=" and an empty value
+      {"a=1&&b=2&", {{"a", "1"}, {"b", "2"}}},  // empty pairs ignored
+      {"caf%C3%A9=%E2%82%AC", {{"caf\xC3\xA9", "\xE2\x82\xAC"}}}, {"list=12,15", {{"list", "12,15"}}},
+      {"x=%27%20OR%201%3D1", {{"x", "' OR 1=1"}}},  // decoded faithfully; the operations judge it
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.raw);

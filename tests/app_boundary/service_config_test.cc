@@ -64,10 +64,8 @@ TEST_F(ServiceConfigTest, BadFilesAreClearErrors) {
     const char* expected;  // in the message
   };
   const Case cases[] = {
-      {"port = 8080", "not a JSON object"},
-      {"[1, 2]", "not a JSON object"},
-      {R"({"prot": 8080})", "unknown setting \"prot\""},
-      {R"({"port": 80.5})", "\"port\" must be"},
+      {"port = 8080", "not a JSON object"}, {"[1, 2]", "not a JSON object"},
+      {R"({"prot": 8080})", "unknown setting \"prot\""}, {R"({"port": 80.5})", "\"port\" must be"},
       {R"({"threads": [4]})", "\"threads\" must be"},
   };
   for (const Case& c : cases) {
@@ -85,8 +83,7 @@ TEST_F(ServiceConfigTest, BadValuesNameTheKeyAndWhereTheyCameFrom) {
     const char* expected;
   };
   const Case cases[] = {
-      {{{"port", "70000"}}, {}, {}, "port from --port"},
-      {{}, {{"port", "80x"}}, {}, "port from TRELIX_PORT"},
+      {{{"port", "70000"}}, {}, {}, "port from --port"}, {{}, {{"port", "80x"}}, {}, "port from TRELIX_PORT"},
       {{}, {}, {{"threads", "0"}}, "threads from the configuration file"},
       {{}, {}, {{"project", "demo;drop"}}, "project from the configuration file"},
       {{}, {{"specs", "1abc"}}, {}, "specs from TRELIX_SPECS"},
