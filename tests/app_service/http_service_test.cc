@@ -131,10 +131,11 @@ class HttpServiceTest : public ::testing::Test {
   std::unique_ptr<httplib::Client> client_;
 };
 
-TEST_F(HttpServiceTest, HealthAnswersOk) {
-  Answer answer = Get("/health");
-  EXPECT_EQ(answer.status, 200);
-  EXPECT_EQ(answer.body, "ok");
+TEST_F(HttpServiceTest, HealthAndDemoPagesAnswer) {
+  const Answer health = Get("/health"), page = Get("/");
+  EXPECT_EQ(std::tuple(health.status, health.body), std::tuple(200, "ok"));
+  EXPECT_EQ(page.status, 200);
+  EXPECT_NE(page.content_type.find("text/html"), std::string::npos);
 }
 
 TEST_F(HttpServiceTest, SpecsAnswerARecordsetInJson) {
@@ -142,14 +143,10 @@ TEST_F(HttpServiceTest, SpecsAnswerARecordsetInJson) {
   ASSERT_EQ(answer.status, 200) << answer.body;
   EXPECT_NE(answer.content_type.find("application/json"), std::string::npos);
   Json json = Parse(answer);
-  ASSERT_TRUE(json.contains("fields") && json["fields"].is_array()) << answer.body.substr(0, 400);
-  ASSERT_TRUE(json.contains("rows") && json["rows"].is_array());
-  ASSERT_FALSE(json["fields"].empty());
-  ASSERT_FALSE(json["rows"].empty());
+  ASSERT_TRUE(json["fields"].is_array() && json["rows"].is_array() && !json["fields"].empty() && !json["rows"].empty())
+      << answer.body.substr(0, 400);
   for (const Json& field : json["fields"]) {
-    EXPECT_TRUE(field["name"].is_string());
-    EXPECT_TRUE(field["type"].is_number_integer());
-    EXPECT_TRUE(field.contains("size"));
+    EXPECT_TRUE(field["name"].is_string() && field["type"].is_number_integer() && field.contains("size")) << field;
   }
   // Every row carries exactly the fields, by name.
   for (const Json& row : json["rows"]) {
@@ -172,11 +169,7 @@ TEST_F(HttpServiceTest, XmlFormatIsThePersistenceTextOfTheSameRows) {
 }
 
 TEST_F(HttpServiceTest, OtherOperationsAnswer) {
-  struct Case {
-    const char* target;
-    const char* json_kind;  // "recordset", "string", "vehicles"
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {  // the target, its answer: recordset, vehicles or string
       {"/api/compare?vehicles=1001,1004&language=1&currencies=EUR&option-price-field=msrp", "recordset"},
       {"/api/compare?vehicles=1001,1004&category=&language=1&currencies=EUR,GBP&option-price-field=msrp"
        "&base-options=12&competitor-options=&optional-advantages=true",
@@ -186,12 +179,11 @@ TEST_F(HttpServiceTest, OtherOperationsAnswer) {
       {"/api/descriptions?category=ENG&language=1", "recordset"},
       {"/api/version", "string"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.target);
-    Answer answer = Get(c.target);
+  for (const auto& [target, kind] : cases) {
+    SCOPED_TRACE(target);
+    Answer answer = Get(target);
     ASSERT_EQ(answer.status, 200) << answer.body.substr(0, 400);
     Json json = Parse(answer);
-    std::string kind = c.json_kind;
     if (kind == "recordset") {
       EXPECT_TRUE(json["fields"].is_array() && json["rows"].is_array());
     } else if (kind == "vehicles") {
@@ -205,11 +197,7 @@ TEST_F(HttpServiceTest, OtherOperationsAnswer) {
 }
 
 TEST_F(HttpServiceTest, RejectedParametersAnswer400NamingTheParameter) {
-  struct Case {
-    const char* target;
-    const char* parameter;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // the target, the parameter named
       {"/api/specs?language=1", "vehicle"},                                     // missing
       {"/api/specs?vehicle=1001", "language"},                                  // missing
       {"/api/specs?language=1&vehicle=1001&colour=red", "colour"},              // unknown
@@ -244,13 +232,13 @@ TEST_F(HttpServiceTest, RejectedParametersAnswer400NamingTheParameter) {
       {"/api/compare?vehicles=1001,1004&language=1&currencies=EUR&option-price-field=msrp&competitor-options=",
        "base-options"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.target);
-    Answer answer = Get(c.target);
+  for (const auto& [target, parameter] : cases) {
+    SCOPED_TRACE(target);
+    Answer answer = Get(target);
     EXPECT_EQ(answer.status, 400) << answer.body;
     Json json = Parse(answer);
     ASSERT_TRUE(json.contains("error")) << answer.body;
-    EXPECT_EQ(json["error"].value("parameter", ""), c.parameter);
+    EXPECT_EQ(json["error"].value("parameter", ""), parameter);
     EXPECT_FALSE(json["error"].value("message", "").empty());
   }
 }
@@ -270,22 +258,18 @@ TEST_F(HttpServiceTest, NamesOfNothingAnswer404NamingTheParameter) {
 }
 
 TEST_F(HttpServiceTest, ComponentErrorsAnswerTheErrorTriple) {
-  struct Case {
-    const char* target;
-    int status;
-  };
   // "No current record" (data asked for is not there) is 404; every other
   // component error is 500. Both carry number, source and description.
-  const Case cases[] = {
+  const std::pair<const char*, int> cases[] = {
       {"/api/specs?category=NOPE&language=1&vehicle=1001", 404},        // unknown category
       {"/api/format-currency?currencies=XYZ&price=5", 404},               // currency without a rate
       {"/api/convert-currency?to=XXX&price=10&from=EUR", 500},           // the method's own error 1000
       {"/api/specs?category=XERR&language=1&vehicle=1001", 500},         // category without its row: 13
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.target);
-    Answer answer = Get(c.target);
-    EXPECT_EQ(answer.status, c.status) << answer.body;
+  for (const auto& [target, status] : cases) {
+    SCOPED_TRACE(target);
+    Answer answer = Get(target);
+    EXPECT_EQ(answer.status, status) << answer.body;
     Json json = Parse(answer);
     ASSERT_TRUE(json.contains("error")) << answer.body;
     const Json& error = json["error"];
@@ -293,7 +277,7 @@ TEST_F(HttpServiceTest, ComponentErrorsAnswerTheErrorTriple) {
     EXPECT_TRUE(error["source"].is_string());
     EXPECT_FALSE(error["description"].get<std::string>().empty());
     EXPECT_FALSE(error.contains("parameter"));
-    EXPECT_EQ(error["number"].get<int>() == 3021, c.status == 404) << "3021 and only 3021 answers 404";
+    EXPECT_EQ(error["number"].get<int>() == 3021, status == 404) << "3021 and only 3021 answers 404";
   }
 }
 
@@ -302,10 +286,11 @@ TEST_F(HttpServiceTest, MetricsCountRequestsByOperationAndStatus) {
   ASSERT_EQ(Get("/api/specs?language=1").status, 400);
   Answer answer = Get("/metrics");
   ASSERT_EQ(answer.status, 200);
-  EXPECT_NE(answer.body.find("trelix_requests_total{operation=\"version\",status=\"200\"}"), std::string::npos)
-      << answer.body.substr(0, 1000);
-  EXPECT_NE(answer.body.find("trelix_requests_total{operation=\"specs\",status=\"400\"}"), std::string::npos);
-  EXPECT_NE(answer.body.find("trelix_request_seconds_count{operation=\"version\"}"), std::string::npos);
+  for (const char* line : {"trelix_requests_total{operation=\"version\",status=\"200\"}",
+                           "trelix_requests_total{operation=\"specs\",status=\"400\"}",
+                           "trelix_request_seconds_count{operation=\"version\"}"}) {
+    EXPECT_NE(answer.body.find(line), std::string::npos) << line << "\n" << answer.body.substr(0, 1000);
+  }
 }
 
 TEST_F(HttpServiceTest, OpenApiListsEveryOperationAndItsParameters) {
@@ -324,12 +309,6 @@ TEST_F(HttpServiceTest, OpenApiListsEveryOperationAndItsParameters) {
     }
     for (const ArgSpec& arg : spec.args) EXPECT_TRUE(documented.count(arg.name)) << arg.name;
   }
-}
-
-TEST_F(HttpServiceTest, DemoPagesAreServed) {
-  Answer answer = Get("/");
-  EXPECT_EQ(answer.status, 200);
-  EXPECT_NE(answer.content_type.find("text/html"), std::string::npos);
 }
 
 // --- compressed answers ----------------------------------------------------------
