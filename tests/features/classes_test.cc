@@ -34,28 +34,24 @@ std::vector<bool> Tests(const VehicleFeatureInfo& f) {
 }
 
 TEST(VehicleFeatureInfoTest, StatesTestsAndIcons) {
-  struct Case {
-    void (VehicleFeatureInfo::*set)();
-    int tested;  // index into Tests()
-    const char* icon;
-  };
-  const Case cases[] = {
+  using Setter = void (VehicleFeatureInfo::*)();
+  const std::tuple<Setter, int, const char*> cases[] = {  // the setter, its test's index into Tests(), the icon
       {&VehicleFeatureInfo::SetFeatureState_Added, 1, "add.png"},
       {&VehicleFeatureInfo::SetFeatureState_Deleted, 2, "del.png"},
       {&VehicleFeatureInfo::SetFeatureState_SameAsOther, 3, ""},
       {&VehicleFeatureInfo::SetFeatureState_InitialVehicle, 4, ""},
       {&VehicleFeatureInfo::SetFeatureState_Changed, 5, "chg.png"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [set, tested, icon] : cases) {
     VehicleFeatureInfo feature;
     feature.SetTranslatedText("old icon stays until SetIconText");
-    (feature.*c.set)();
+    (feature.*set)();
     std::vector<bool> expected(6, false);
-    expected[c.tested] = true;
-    EXPECT_EQ(Tests(feature), expected) << c.tested;
+    expected[tested] = true;
+    EXPECT_EQ(Tests(feature), expected) << tested;
     EXPECT_EQ(feature.Icon(), "");
     feature.SetIconText(kIcons);
-    EXPECT_EQ(feature.Icon(), c.icon) << c.tested;
+    EXPECT_EQ(feature.Icon(), icon) << tested;
   }
 }
 
@@ -74,9 +70,7 @@ TEST(VehicleFeatureInfoTest, NewFeatureAndClassInitialize) {
   feature.SetCategory("Comfort");
   feature.Class_Initialize();
   EXPECT_TRUE(feature.IsFeatureState_NoState());
-  EXPECT_EQ(feature.Icon(), "chg.png");
-  EXPECT_EQ(feature.TranslatedText(), "Cruise control");
-  EXPECT_EQ(feature.Category(), "Comfort");
+  EXPECT_EQ(feature.Icon() + "|" + feature.TranslatedText() + "|" + feature.Category(), "chg.png|Cruise control|Comfort");
 }
 
 TEST(VehicleFeatureInfoTest, UnknownStateKeepsIcon) {
@@ -85,9 +79,8 @@ TEST(VehicleFeatureInfoTest, UnknownStateKeepsIcon) {
   feature.SetIconText(kIcons);
   VehicleFeatureInfoTestPeer::SetRawState(feature, 5);
   ComError error = Raised([&] { feature.SetIconText(kIcons); });
-  EXPECT_EQ(error.number(), kErrFeatureComparison);
-  EXPECT_EQ(error.source(), "trelix_eb");
-  EXPECT_EQ(error.description(), "Unknown state encountered in VehicleFeatureInfo.SetIconInfo");
+  EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
+            std::tuple(kErrFeatureComparison, "trelix_eb", "Unknown state encountered in VehicleFeatureInfo.SetIconInfo"));
   EXPECT_EQ(feature.Icon(), "add.png");
 }
 
@@ -148,17 +141,15 @@ TEST(VehicleIdTest, CollectionErrors) {
       {"huge position", [&] { vehicle->Item(1e300); }, 9, "Subscript out of range"},
       {"missing key", [&] { vehicle->Item("3"); }, 5, "Invalid procedure call or argument"},
       {"Null index", [&] { vehicle->Item(Variant::Null()); }, 5, "Invalid procedure call or argument"},
-      {"duplicate key",
-       [&] { vehicle->Add(std::make_shared<VehicleFeatureInfo>(), "1"); },
-       457,
+      {"duplicate key", [&] { vehicle->Add(std::make_shared<VehicleFeatureInfo>(), "1"); }, 457,
        "This key is already associated with an element of this collection"},
       {"no object", [&] { vehicle->Add(nullptr, "9"); }, 91, "Object variable or With block variable not set"},
   };
   for (const Case& c : cases) {
     ComError error = Raised(c.body);
-    EXPECT_EQ(error.number(), c.number) << c.what;
-    EXPECT_EQ(error.source(), "trelix_eb") << c.what;
-    EXPECT_EQ(error.description(), c.description) << c.what;
+    EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
+              std::tuple(c.number, "trelix_eb", c.description))
+        << c.what;
   }
   EXPECT_EQ(vehicle->Count(), 3);  // failed adds leave the collection as it was
   EXPECT_EQ(vehicle->Item("1")->TranslatedText(), "text 1");
@@ -171,8 +162,7 @@ TEST(KeyedCollectionTest, KeysIgnoreCaseUnicodeAware) {
   collection.Add(std::make_shared<VehicleFeatureInfo>(), "abc");
   EXPECT_EQ(collection.Item("äRGER"), first);
   EXPECT_EQ(collection.Item("ABC"), collection.At(2));
-  EXPECT_EQ(Raised([&] { collection.Add(first, "ÄRGER"); }).number(), 457);
-  EXPECT_EQ(Raised([&] { collection.Add(first, "ABC"); }).number(), 457);
+  for (const char* taken : {"ÄRGER", "ABC"}) EXPECT_EQ(Raised([&] { collection.Add(first, taken); }).number(), 457);
   EXPECT_EQ(collection.Count(), 2);
   EXPECT_EQ(collection.entries()[0].key, "Ärger");  // the key as given
 }
