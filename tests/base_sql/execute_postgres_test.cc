@@ -15,6 +15,7 @@
 #include "base/sql/translator.h"
 #include "base_sql/sample_schema.h"
 #include "base_sql/statements.h"
+#include "support/demo_databases.h"
 
 namespace trelix::sql {
 namespace {
@@ -33,13 +34,8 @@ std::string ReplaceAll(std::string s, const std::string& from, const std::string
 class ExecutePostgresTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* dsn = std::getenv("TRELIX_TEST_PG");
-    if (!dsn || !*dsn) {
-      const char* require = std::getenv("TRELIX_REQUIRE_SERVICES");
-      if (require && std::string(require) == "1") FAIL() << "TRELIX_TEST_PG is not set";
-      GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-    }
-    conn_.reset(PQconnectdb(dsn));
+    TRELIX_NEED_SERVER_OR_SKIP(true);
+    conn_.reset(PQconnectdb(std::getenv("TRELIX_TEST_PG")));
     ASSERT_EQ(PQstatus(conn_.get()), CONNECTION_OK) << PQerrorMessage(conn_.get());
     const std::string tag = "sqlt" + std::to_string(getpid());
     project_ = tag + "_project";

@@ -188,11 +188,8 @@ TranslateOptions Catalogue(std::map<std::string, std::string> types) {
 }
 
 TEST(PlusTypingTest, ColumnTypesDecideBetweenJoiningAndAdding) {
-  const auto options = Catalogue({{"t.name", "nvarchar(50)"},
-                                  {"t.code", "varchar(5)"},
-                                  {"t.n", "int"},
-                                  {"u.price", "money"},
-                                  {"p.u.label", "ntext"}});
+  const auto options = Catalogue(
+      {{"t.name", "nvarchar(50)"}, {"t.code", "varchar(5)"}, {"t.n", "int"}, {"u.price", "money"}, {"p.u.label", "ntext"}});
   const std::pair<const char*, const char*> rows[] = {  // T-SQL, SQLite text (nullptr: refused)
       {"SELECT name + code FROM t", "SELECT name || code FROM t"},
       {"SELECT x.name + x.code FROM t x", "SELECT x.name || x.code FROM t x"},
@@ -233,8 +230,7 @@ TEST(TokenizerTest, LiteralsNamesAndOperators) {
       {kOperator, ">="},   {kPunct, ";"},     {kPunct, "{"},        {kEnd, ""},
   };
   EXPECT_EQ(got, want);
-  EXPECT_TRUE(tokens.value()[0].national);
-  EXPECT_TRUE(tokens.value()[1].national);
+  EXPECT_TRUE(tokens.value()[0].national && tokens.value()[1].national);
   EXPECT_FALSE(tokens.value()[3].national);
 }
 

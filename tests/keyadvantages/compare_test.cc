@@ -55,10 +55,8 @@ TEST_F(CompareTest, RunsItsCallsInOrderAndCachesTheRowsWithAWinner) {
   EXPECT_THAT(calls[5].text, HasSubstr(" where (eq.vehicle_id=1001 OR eq.vehicle_id=1002) "));
   EXPECT_EQ(calls[5].database, "demo_specs");
   for (int call : {1, 6}) {
-    EXPECT_EQ(calls[call].text, kKey);
-    EXPECT_EQ(calls[call].handle, 7);
-    EXPECT_EQ(calls[call].database, "demo_project");
-    EXPECT_EQ(calls[call].connection, "sqlite:/tmp/none");
+    EXPECT_EQ(std::tie(calls[call].text, calls[call].handle, calls[call].database, calls[call].connection),
+              std::tuple(kKey, 7, "demo_project", "sqlite:/tmp/none"));
   }
   EXPECT_EQ(Rows(*Recordset::LoadXml(calls[6].xml)), expected_) << "the cached text is the result";
   EXPECT_EQ(ka_.UnlimitedText(), "unbegrenzt");
@@ -145,11 +143,12 @@ TEST_F(CompareTest, AFailingEquipmentQueryLeavesThroughBothProceduresOfTheErrorL
   call_.cache = 5;
   const ComError error = Failure();
   const std::string& path = log_.component();
-  EXPECT_EQ(error.number(), -2147217900);
-  EXPECT_EQ(error.source(), "2" + path + "!KeyAdvantages!Function GetKeyAdvantageSpecs!0!-2147217900!" + path +
-                                "!KeyAdvantages!Function Compare!0!-2147217900");
-  EXPECT_EQ(error.description(), "Incorrect syntax in KeyAdvantages, Function GetKeyAdvantageSpecs at line number 0 "
-                                 "in KeyAdvantages, Function Compare at line number 0");
+  EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
+            std::tuple(-2147217900,
+                       "2" + path + "!KeyAdvantages!Function GetKeyAdvantageSpecs!0!-2147217900!" + path +
+                           "!KeyAdvantages!Function Compare!0!-2147217900",
+                       "Incorrect syntax in KeyAdvantages, Function GetKeyAdvantageSpecs at line number 0 in "
+                       "KeyAdvantages, Function Compare at line number 0"));
   EXPECT_TRUE(CallsOf(site_.record(), "CacheRecordset").empty()) << "a failed comparison caches nothing";
   const std::vector<std::string> lines = log_.Lines();
   ASSERT_EQ(lines.size(), 2u);

@@ -32,24 +32,17 @@ class CurrencyTest : public ::testing::Test {
 TEST_F(CurrencyTest, FormatShowsTheFirstCurrencyThenTheOthersInParentheses) {
   ObjectContext context;
   ScopedObjectContext scope(context);
-  struct Case {
-    const char* codes;
-    double price;
-    int16_t language;
-    const char* expected;
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [codes, price, language, expected] : std::vector<std::tuple<const char*, double, int16_t, const char*>>{
            {"EUR,GBP,USD,JPY", 1000, 3, "€1.000,00 (850,00 £ $ 1.100,00 130.000 ¥)"},  // null symbolafter: before
            {"EUR,GBP", 1000, 1, "€1,000.00 (850.00 £)"},
            {"GBP", 1000, 3, " 1.000,00 £"},                 // a single currency: leading blank, no parentheses
            {"EUR, GBP", 1000, 3, "€1.000,00 (850,00 £)"},   // later codes are trimmed
            {"eur,GBP", 1000, 3, "€1.000,00 (850,00 £)"},    // the price's own currency in any case
            {"GBP,EUR", 850, 3, "850,00£ (€ 1.000,00)"}}) {  // the 15-digit rate gives 999.99999999999965
-    EXPECT_EQ(Format(c.codes, c.price, c.language), c.expected) << c.codes;
+    EXPECT_EQ(Format(codes, price, language), expected) << codes;
   }
-  EXPECT_EQ(site_.record().calls.back().text,
-            "SELECT code, symbol, symbolafter, decimals, conversion, description From currency_symbol");
-  EXPECT_EQ(site_.record().calls.back().database, "demo_project");
+  EXPECT_EQ(site_.record().calls.back().database + ": " + site_.record().calls.back().text,
+            "demo_project: SELECT code, symbol, symbolafter, decimals, conversion, description From currency_symbol");
   EXPECT_EQ(Convert("USD", 10, "GBP"), "12.9411764705882");  // not rounded to the currency's decimals
   EXPECT_EQ(Convert("EUR", 100.5, "eur"), "100.5");
   EXPECT_EQ(context.vote(), ObjectContext::Vote::kNone);
@@ -88,10 +81,9 @@ TEST_F(CurrencyTest, UnknownCodesFailThroughTheErrorLog) {
   for (const auto& [to, from, missing] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {"EUR", "XYZ", "XYZ"}, {"XYZ", "EUR", "XYZ"}, {"EUR", "", ""}}) {
     const ComError error = FailureOf([&] { Convert(to, 1, from); });
-    EXPECT_EQ(error.number(), 1000);
-    EXPECT_EQ(error.source(), "1" + log_.component() + "!KeyAdvantages!Function Convert_Currency!0!1000");
-    EXPECT_EQ(error.description(),
-              "Currency: " + missing + " not found in KeyAdvantages, Function Convert_Currency at line number 0");
+    EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
+              std::tuple(1000, "1" + log_.component() + "!KeyAdvantages!Function Convert_Currency!0!1000",
+                         "Currency: " + missing + " not found in KeyAdvantages, Function Convert_Currency at line number 0"));
   }
   const std::vector<std::string> lines = log_.Lines();
   ASSERT_EQ(lines.size(), 5u);

@@ -54,21 +54,15 @@ TEST(AdvantageDescriptions, StatementPerCategoryAndSegment) {
       "SELECT " + list + " FROM key_advantages ka  Inner JOIN  ka_segmentation sg ON ka.row_id = sg.key_advantage_row_id " +
       texts;
   const std::string by_segment = " ORDER BY sg.segment_order_id, sg.key_advantage_row_id";
-  struct Case {
-    const char* category;
-    int16_t segment;
-    std::string statement;
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [category, segment, statement] : std::vector<std::tuple<const char*, int16_t, std::string>>{
            {"ENG", 0, plain + " WHERE  Advantage_rule is not null and (ka.Category = 'ENG')  ORDER BY ca.ka_order_id, ka.row_id"},
            {"", 0, plain + " WHERE  Advantage_rule is not null  ORDER BY ca.ka_order_id, ka.row_id"},
            {"ENG", 2, segmented + " WHERE  Advantage_rule is not null and (ka.Category = 'ENG') AND (sg.segmentation_id = 2)" + by_segment},
            {"", 12, segmented + " WHERE  Advantage_rule is not null AND (sg.segmentation_id = 12)" + by_segment}}) {
     site.record().calls.clear();
-    ka.getAdvantageDescriptions(c.category, 1, "demo_specs", "demo_project", c.segment, 0, "c");
+    ka.getAdvantageDescriptions(category, 1, "demo_specs", "demo_project", segment, 0, "c");
     ASSERT_THAT(site.record().Ops(), ElementsAre("ExecuteQuery")) << "Cache 0: no cache operation";
-    EXPECT_EQ(site.record().calls[0].text, c.statement);
-    EXPECT_EQ(site.record().calls[0].database, "demo_project");
+    EXPECT_EQ(site.record().calls[0].database + ": " + site.record().calls[0].text, "demo_project: " + statement);
   }
 }
 
@@ -81,9 +75,9 @@ TEST(AdvantageDescriptions, CachedUnderTheirKeyAndHitsRunNoStatement) {
   ka.getAdvantageDescriptions("ENG", 3, "demo_specs", "demo_project", 2, 9, "c");
   ASSERT_THAT(site.record().Ops(), ElementsAre("GetCachedRecordset", "ExecuteQuery", "CacheRecordset"));
   for (int call : {0, 2}) {
-    EXPECT_EQ(site.record().calls[call].text, "getAdvantageDescriptionsENG32demo_specsdemo_project");
-    EXPECT_EQ(site.record().calls[call].handle, 9);
-    EXPECT_EQ(site.record().calls[call].database, "demo_project");
+    const ConnectorCall& c = site.record().calls[call];
+    EXPECT_EQ(std::tie(c.text, c.handle, c.database),
+              std::tuple("getAdvantageDescriptionsENG32demo_specsdemo_project", 9, "demo_project"));
   }
   EXPECT_THAT(site.record().calls[2].xml, HasSubstr("OR (eq.schema_id=11)"));
 
@@ -107,10 +101,10 @@ TEST(AdvantageDescriptions, FailureIsLoggedAndRaisedWithItsLocationWithoutAVote)
   ObjectContext context;
   ScopedObjectContext scope(context);
   const ComError error = FailureOf([&] { ka.getAdvantageDescriptions("ENG", 1, "s", "p", 0, 0, "c"); });
-  EXPECT_EQ(error.number(), -2147217900);
-  EXPECT_EQ(error.source(), "1" + log.component() + "!KeyAdvantages!Function getAdvantageDescriptions!0!-2147217900");
-  EXPECT_EQ(error.description(),
-            "Incorrect syntax in KeyAdvantages, Function getAdvantageDescriptions at line number 0");
+  EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
+            std::tuple(-2147217900,
+                       "1" + log.component() + "!KeyAdvantages!Function getAdvantageDescriptions!0!-2147217900",
+                       "Incorrect syntax in KeyAdvantages, Function getAdvantageDescriptions at line number 0"));
   EXPECT_EQ(context.complete_count(), 0);
   ASSERT_EQ(log.Lines().size(), 1u);
   EXPECT_THAT(log.Lines()[0], HasSubstr(" reports " + log.component() +
