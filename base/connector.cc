@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "base/shape.h"
@@ -37,6 +38,18 @@ struct HeldSession {
   std::string connection, database;  // database in lower case
   ConnectionPool::Lease lease;
   bool served = false;  // ran a statement of this call already
+  // Statements of this call by their engine text, with the snapshot they
+  // read: a statement run a second time in one snapshot keeps its result,
+  // and later runs in that snapshot are answered with a copy of it instead
+  // of being run again (a page asks for the same small table once per
+  // price it prints). Keeping only from the second run on leaves results
+  // asked for once to their caller alone, who may then move their values
+  // out instead of copying them.
+  struct Repeat {
+    uint64_t snapshot = 0;
+    RecordsetRef kept;  // null: run once in this snapshot so far
+  };
+  std::unordered_map<std::string, Repeat> repeats;
 };
 
 thread_local std::vector<std::unique_ptr<HeldSession>> held_sessions;
@@ -53,7 +66,7 @@ HeldSession* Hold(std::shared_ptr<ConnectionPool> pool, const std::string& conne
                   ConnectionPool::Lease lease) {
   if (held_sessions.empty()) CallScope::AtEnd(ReleaseHeldSessions);
   held_sessions.push_back(std::unique_ptr<HeldSession>(
-      new HeldSession{std::move(pool), connection, std::move(database_lower), std::move(lease), false}));
+      new HeldSession{std::move(pool), connection, std::move(database_lower), std::move(lease), false, {}}));
   HeldSession* held = held_sessions.back().get();
   held->lease->BeginCall();
   return held;
@@ -71,6 +84,35 @@ HeldSession* FindHeld(const ConnectionPool* pool, std::string_view connection, s
     }
   }
   return nullptr;
+}
+
+// A call runs a bounded number of distinct statements; past this many the
+// rest simply run every time.
+constexpr size_t kRepeatsNoted = 256;
+
+// What a later run of `text` in the session's current snapshot returns, if
+// an earlier run was kept: a copy sharing the kept values until either
+// side writes, positioned on its first row like a fresh result.
+RecordsetRef Repeated(HeldSession& held, Session& session, const std::string& text) {
+  auto found = held.repeats.find(text);
+  if (found == held.repeats.end()) return nullptr;
+  // Seen before in this call: worth one snapshot for the rest of it.
+  const uint64_t snapshot = session.BeginSnapshot();
+  if (snapshot == 0 || found->second.snapshot != snapshot || !found->second.kept) return nullptr;
+  return found->second.kept->Clone();
+}
+
+// Notes a run of `text` that returned `result`: the first run is noted, a
+// later one in a snapshot is kept.
+void NoteRun(HeldSession& held, Session& session, const std::string& text, const RecordsetRef& result) {
+  const uint64_t snapshot = session.Snapshot();
+  auto found = held.repeats.find(text);
+  if (found == held.repeats.end()) {
+    if (held.repeats.size() < kRepeatsNoted) held.repeats.emplace(text, HeldSession::Repeat{snapshot, nullptr});
+  } else if (snapshot != 0 && result && result->IsOpen()) {
+    // The caller's result shares the values, never its cursor or edits.
+    found->second = HeldSession::Repeat{snapshot, result->Clone()};
+  }
 }
 
 }  // namespace
@@ -156,6 +198,9 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
   auto translation = sql::TranslateCached(sql, driver.value()->dialect(), options);
   if (!translation.ok()) Raise(kErrCommand, kConnectorSource, translation.status());
   const sql::Translation& statement = *translation.value();
+  if (held) {
+    if (RecordsetRef repeated = Repeated(*held, *session, statement.text)) return repeated;
+  }
 
   auto result = session->Execute(statement.text, statement.databases);
   if (!result.ok() && maybe_stale && !session->Healthy()) {
@@ -185,6 +230,7 @@ RecordsetRef Connector::Query(const std::string& sql, const std::string& databas
                                              : kErrCommand,
           engine, result.status());
   }
+  if (held) NoteRun(*held, *session, statement.text, result.value());
   return result.value();
 }
 

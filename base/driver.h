@@ -6,6 +6,7 @@
 // pooled (connection_pool.h) and used by one thread at a time. Tests put a
 // fake or a fault-injecting driver behind the same interface.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,16 @@ class Session {
   // locks once. EndCall must leave the session as a fresh lease finds it.
   virtual void BeginCall() {}
   virtual void EndCall() {}
+
+  // A number naming the read snapshot the session's statements read now, or
+  // 0 when each statement reads the latest state. Two runs of one statement
+  // under the same non-zero number return the same rows, so the connector
+  // may answer the later run from the earlier one.
+  virtual uint64_t Snapshot() const { return 0; }
+  // Asks the session to read the rest of the call from one snapshot (the
+  // connector asks when a statement repeats); returns Snapshot() after.
+  // An engine that cannot, or does so anyway, just answers.
+  virtual uint64_t BeginSnapshot() { return Snapshot(); }
 
   // The SQL Server type name a table column is declared with
   // ("nvarchar(50)"), or nullopt when unknown. `database` empty means the

@@ -83,7 +83,35 @@ class PostgresSession : public Session {
 
   bool Healthy() const override { return healthy_ && PQstatus(conn_) == CONNECTION_OK; }
 
-  Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& /*databases*/) override {
+  void BeginCall() override { in_call_ = true; }
+  void EndCall() override {
+    EndSnapshot();
+    in_call_ = false;
+  }
+  uint64_t Snapshot() const override { return in_snapshot_ ? snapshot_ : 0; }
+  // A read-only repeatable-read transaction, begun only when asked: a call
+  // whose statements all differ pays no extra round trip.
+  uint64_t BeginSnapshot() override {
+    SettleSnapshot();
+    if (in_call_ && !in_snapshot_ && Healthy()) {
+      PGresult* begun = PQexec(conn_, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+      ResultGuard guard{begun};
+      if (PQresultStatus(begun) == PGRES_COMMAND_OK) {
+        in_snapshot_ = true;
+        ++snapshot_;
+      }
+    }
+    return Snapshot();
+  }
+
+  Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
+    SettleSnapshot();
+    auto result = Run(statement, databases);
+    SettleSnapshot();
+    return result;
+  }
+
+  Result<RecordsetRef> Run(std::string_view statement, const std::vector<std::string>& /*databases*/) {
     // Other databases are schemas of the same server database: NAME.table
     // resolves without preparation.
     const std::string text(statement);
@@ -170,6 +198,33 @@ class PostgresSession : public Session {
     ~ResultGuard() { PQclear(result); }
   };
 
+  // A failed statement aborts the snapshot's transaction: rolled back at
+  // once, so that the call's later statements run as they would without
+  // one (each on the latest state).
+  void SettleSnapshot() {
+    if (!in_snapshot_) return;
+    const PGTransactionStatusType state = PQtransactionStatus(conn_);
+    if (state == PQTRANS_INTRANS) return;
+    in_snapshot_ = false;
+    if (state == PQTRANS_INERROR) {
+      PGresult* rolled_back = PQexec(conn_, "ROLLBACK");
+      ResultGuard guard{rolled_back};
+      if (PQresultStatus(rolled_back) != PGRES_COMMAND_OK) healthy_ = false;
+    } else if (state != PQTRANS_IDLE) {
+      healthy_ = false;  // a broken or busy connection: not reused
+    }
+  }
+
+  // A session goes back to the pool outside any transaction.
+  void EndSnapshot() {
+    SettleSnapshot();
+    if (!in_snapshot_) return;
+    in_snapshot_ = false;
+    PGresult* committed = PQexec(conn_, "COMMIT");
+    ResultGuard guard{committed};
+    if (PQresultStatus(committed) != PGRES_COMMAND_OK || PQtransactionStatus(conn_) != PQTRANS_IDLE) healthy_ = false;
+  }
+
   PGresult* Query(const std::string& sql, const std::string& parameter) {
     const char* values[] = {parameter.c_str()};
     return PQexecParams(conn_, sql.c_str(), 1, nullptr, values, nullptr, nullptr, 0);
@@ -208,6 +263,14 @@ class PostgresSession : public Session {
 
   std::optional<std::string> ColumnType(std::string_view database, std::string_view table,
                                         std::string_view column) override {
+    SettleSnapshot();
+    auto type = LookUpColumnType(database, table, column);
+    SettleSnapshot();
+    return type;
+  }
+
+  std::optional<std::string> LookUpColumnType(std::string_view database, std::string_view table,
+                                              std::string_view column) {
     const std::string schema = database.empty() ? schema_ : Lower(database);
     char* quoted_schema = PQescapeIdentifier(conn_, schema.c_str(), schema.size());
     const std::string table_lower = Lower(table);
@@ -314,6 +377,9 @@ class PostgresSession : public Session {
   std::string schema_;
   int statement_timeout_ms_;  // 0: none
   bool healthy_ = true;
+  bool in_call_ = false;      // between BeginCall and EndCall
+  bool in_snapshot_ = false;  // in the call's read transaction
+  uint64_t snapshot_ = 0;     // read transactions begun so far
   std::unordered_map<Oid, TableColumns> tables_;
   std::unordered_map<std::string, bool> has_catalogue_;  // by schema
   std::unordered_map<std::string, std::string> catalogue_names_;  // schema -> quoted table name

@@ -253,6 +253,10 @@ class SqliteSession : public Session {
     EndSnapshot();
     in_call_ = false;
   }
+  // The call's read transaction, while one is open: an interrupted
+  // statement's rollback or an attach ends it, and the next statement
+  // begins another under a new number.
+  uint64_t Snapshot() const override { return in_call_ && !sqlite3_get_autocommit(db_) ? snapshot_ : 0; }
 
   std::optional<std::string> ColumnType(std::string_view database, std::string_view table,
                                         std::string_view column) override {
@@ -300,6 +304,7 @@ class SqliteSession : public Session {
     // transaction back; the next one begins another.
     if (in_call_ && sqlite3_get_autocommit(db_)) {
       if (int rc = RunPrepared(begin_, "BEGIN"); rc != SQLITE_OK) return EngineError(rc);
+      ++snapshot_;
     }
     auto prepared = Prepare(statement);
     if (!prepared.ok()) return prepared.status();
@@ -510,6 +515,7 @@ class SqliteSession : public Session {
   sqlite3_stmt* begin_ = nullptr;   // prepared at first use
   sqlite3_stmt* commit_ = nullptr;
   bool in_call_ = false;        // between BeginCall and EndCall
+  uint64_t snapshot_ = 0;       // read transactions begun so far
   bool files_checked_ = false;  // the files were checked in this call
   std::vector<std::string> attached_;  // lower case
   std::vector<std::pair<std::string, FileId>> files_;  // main first, then attached
