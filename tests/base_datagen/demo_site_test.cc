@@ -12,22 +12,16 @@
 namespace trelix::datagen {
 namespace {
 
+using testing::Fact;
 using testing::PostgresSiteDb;
 using testing::SiteDb;
 using testing::SqliteSiteDb;
-
-struct Fact {
-  Database database;
-  const char* what;
-  const char* sql;
-  const char* expected;
-};
 
 constexpr Database P = Database::kProject;
 constexpr Database S = Database::kSpecs;
 
 // Queries valid on both engines; each answers one value.
-const Fact kFacts[] = {
+const std::vector<Fact> kFacts = {
     // Sheet lines
     {P, "category codes match without regard to case", "SELECT count(*) FROM e_brochure WHERE category = 'eng'", "17"},
     {P, "one category without a categories row",
@@ -141,9 +135,7 @@ class DemoSite : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(DemoSite, HoldsWhatTheRulesNeed) {
-  for (const Fact& fact : kFacts) {
-    EXPECT_EQ(db_->Scalar(fact.database, fact.sql), fact.expected) << fact.what << "\n" << fact.sql;
-  }
+  testing::ExpectFacts(*db_, kFacts);
 }
 
 // The parent rows of the sheet reach the project's lines from the specs

@@ -29,13 +29,7 @@ TEST(EpaImport, SliceKeepsRealSparsityAndLabelsDerivedRows) {
   const Database S = Database::kSpecs;
   const Database P = Database::kProject;
 
-  struct Fact {
-    Database database;
-    const char* what;
-    std::string sql;
-    std::string expected;
-  };
-  const Fact facts[] = {
+  testing::ExpectFacts(db, {
       {S, "vehicle ids are the table's ids", "SELECT count(*) FROM vehicles WHERE vehicle_id = source_id", "103"},
       {S, "a score of -1 gives no row",
        "SELECT count(*) FROM equipment e JOIN vehicles v ON v.vehicle_id = e.vehicle_id WHERE e.schema_id = 208 AND "
@@ -81,8 +75,7 @@ TEST(EpaImport, SliceKeepsRealSparsityAndLabelsDerivedRows) {
        "'#<5%', '-,S', 'AWD,4WA,4WD,PT4')",
        "7"},
       {S, "dual-fuel vehicles get the derived option", "SELECT count(*) FROM option_list", "24"},
-  };
-  for (const Fact& fact : facts) EXPECT_EQ(db.Scalar(fact.database, fact.sql), fact.expected) << fact.what;
+  });
 }
 
 TEST(EpaImport, RefusesInputsItCannotRead) {
@@ -98,20 +91,14 @@ TEST(EpaImport, RefusesInputsItCannotRead) {
     std::getline(in, header);
     std::ofstream(open_quote) << header << "\n\"never closed,1,2\n";
   }
-  struct Case {
-    std::string path;
-    Status::Code code;
-  };
-  const Case cases[] = {
-      {dir.path() + "/missing.csv", Status::Code::kNotFound},
-      {no_columns, Status::Code::kCorruption},
-      {empty, Status::Code::kCorruption},
-      {open_quote, Status::Code::kCorruption},
-  };
-  for (const Case& c : cases) {
-    auto stats = ImportEpa(c.path, "sqlite:" + dir.path() + "/site");
-    ASSERT_FALSE(stats.ok()) << c.path;
-    EXPECT_EQ(stats.status().code(), c.code) << c.path << ": " << stats.status().message();
+  const std::pair<std::string, Status::Code> cases[] = {{dir.path() + "/missing.csv", Status::Code::kNotFound},
+                                                        {no_columns, Status::Code::kCorruption},
+                                                        {empty, Status::Code::kCorruption},
+                                                        {open_quote, Status::Code::kCorruption}};
+  for (const auto& [path, code] : cases) {
+    auto stats = ImportEpa(path, "sqlite:" + dir.path() + "/site");
+    ASSERT_FALSE(stats.ok()) << path;
+    EXPECT_EQ(stats.status().code(), code) << path << ": " << stats.status().message();
   }
   // No site was left behind by any of them.
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/site/epa_specs.sqlite"));

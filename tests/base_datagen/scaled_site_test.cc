@@ -26,14 +26,8 @@ ScaleOptions SmallSite() {
 
 void ExpectShape(testing::SiteDb& db, const ScaleOptions& options) {
   const Database P = Database::kProject, S = Database::kSpecs;
-  struct Fact {
-    Database database;
-    const char* what;
-    std::string sql;
-    std::string expected;
-  };
   const int64_t option_rows = 35;  // 5% of 1.5 x 60 = 4.5, rounded up, plus 0.5 x 60
-  const Fact facts[] = {
+  testing::ExpectFacts(db, {
       {S, "vehicles", "SELECT count(*) FROM vehicles", std::to_string(options.vehicles)},
       {P, "one line per item", "SELECT count(*) FROM e_brochure WHERE con_schema_id > 0", std::to_string(options.lines)},
       {P, "format codes of every kind",
@@ -58,8 +52,7 @@ void ExpectShape(testing::SiteDb& db, const ScaleOptions& options) {
        "SELECT count(*) FROM equipment e WHERE e.data_value = 'V1' AND NOT EXISTS (SELECT 1 FROM schema_text t WHERE "
        "t.schema_id = e.schema_id AND t.data_value = e.data_value AND t.language_id = 8)",
        "0"},
-  };
-  for (const Fact& fact : facts) EXPECT_EQ(db.Scalar(fact.database, fact.sql), fact.expected) << fact.what;
+  });
 }
 
 TEST(ScaledSite, HasTheShapeOfTheDemoSite) {

@@ -32,6 +32,16 @@ class SiteDb {
   }
 };
 
+// One statement answering one value, and the value a site must give.
+struct Fact {
+  Database database;
+  std::string what, sql, expected;
+};
+
+inline void ExpectFacts(SiteDb& db, const std::vector<Fact>& facts) {
+  for (const Fact& fact : facts) EXPECT_EQ(db.Scalar(fact.database, fact.sql), fact.expected) << fact.what << "\n" << fact.sql;
+}
+
 // The files DIR/PROJECT.sqlite and DIR/SPECS.sqlite; each is opened with the
 // other attached under its name, as the connector does.
 class SqliteSiteDb : public SiteDb {

@@ -23,28 +23,22 @@ TEST(SiteWriterOpen, RefusesBadTargets) {
   TempDir dir;
   const std::string file = dir.path() + "/plain_file";
   std::ofstream(file) << "x";
-  struct Case {
-    std::string connection, project, specs;
-    Status::Code code;
-  };
-  const Case cases[] = {
-      {"sqlite:" + dir.path(), "demo project", "demo_specs", Status::Code::kInvalidArgument},
-      {"sqlite:" + dir.path(), "../up", "demo_specs", Status::Code::kInvalidArgument},
-      {"sqlite:" + dir.path(), "demo_project", "", Status::Code::kInvalidArgument},
-      {"sqlite:" + dir.path(), "same", "SAME", Status::Code::kInvalidArgument},
-      {"sqlite:", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
-      {"oracle:x", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
-      {"no scheme at all", "demo_project", "demo_specs", Status::Code::kInvalidArgument},
-      {"mssql://sa:pw@localhost:1433", "demo_project", "demo_specs", Status::Code::kUnsupported},
-      {"sqlite:" + file + "/below", "demo_project", "demo_specs", Status::Code::kIOError},
+  using enum Status::Code;
+  const std::string here = "sqlite:" + dir.path();
+  const std::tuple<std::string, std::string, std::string, Status::Code> cases[] = {  // connection, names, the code
+      {here, "demo project", "demo_specs", kInvalidArgument}, {here, "../up", "demo_specs", kInvalidArgument},
+      {here, "demo_project", "", kInvalidArgument}, {here, "same", "SAME", kInvalidArgument},
+      {"sqlite:", "demo_project", "demo_specs", kInvalidArgument}, {"oracle:x", "demo_project", "demo_specs", kInvalidArgument},
+      {"no scheme at all", "demo_project", "demo_specs", kInvalidArgument},
+      {"mssql://sa:pw@localhost:1433", "demo_project", "demo_specs", kUnsupported},
+      {"sqlite:" + file + "/below", "demo_project", "demo_specs", kIOError},
       // Nothing listens on port 1 of loopback.
-      {"postgresql://nobody@127.0.0.1:1/none?connect_timeout=2", "demo_project", "demo_specs",
-       Status::Code::kUnavailable},
+      {"postgresql://nobody@127.0.0.1:1/none?connect_timeout=2", "demo_project", "demo_specs", kUnavailable},
   };
-  for (const Case& c : cases) {
-    auto writer = SiteWriter::Open(c.connection, c.project, c.specs);
-    ASSERT_FALSE(writer.ok()) << c.connection << " " << c.project << " " << c.specs;
-    EXPECT_EQ(writer.status().code(), c.code) << c.connection << ": " << writer.status().message();
+  for (const auto& [connection, project, specs, code] : cases) {
+    auto writer = SiteWriter::Open(connection, project, specs);
+    ASSERT_FALSE(writer.ok()) << connection << " " << project << " " << specs;
+    EXPECT_EQ(writer.status().code(), code) << connection << ": " << writer.status().message();
     EXPECT_FALSE(writer.status().message().empty());
   }
 }
