@@ -253,24 +253,17 @@ TEST(RedisCache, UnreachableServerMissesAndReportsOnce) {
 }
 
 TEST(Shape, ParsesTheCommandForms) {
-  struct Case {
-    const char* text;
-    const char* alias;
-    const char* chapter;
-    std::vector<std::string> by;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, std::string, std::string, std::vector<std::string>> cases[] = {  // alias, chapter, BY
       {"SHAPE {SELECT 1} AS x COMPUTE x BY a, b", "x", "x", {"a", "b"}},
       {"shape {SELECT 1} x compute x kids by a", "x", "kids", {"a"}},
       {"SHAPE {SELECT '}' AS b, '{' AS c} AS [my rows] COMPUTE [my rows] AS 'kids' BY \"b\"", "my rows", "kids", {"b"}},
       {"SHAPE {SELECT {fn NOW()}} AS x COMPUTE x", "x", "x", {}},
       {"SHAPE {SELECT 1} COMPUTE y BY a", "y", "y", {"a"}},
   };
-  for (const Case& c : cases) {
-    auto parsed = ParseShape(c.text);
-    ASSERT_TRUE(parsed.ok()) << c.text << ": " << parsed.status().message();
-    EXPECT_EQ(std::tuple(parsed->alias, parsed->chapter_name, parsed->by), std::tuple(c.alias, c.chapter, c.by))
-        << c.text;
+  for (const auto& [text, alias, chapter, by] : cases) {
+    auto parsed = ParseShape(text);
+    ASSERT_TRUE(parsed.ok()) << text << ": " << parsed.status().message();
+    EXPECT_EQ(std::tie(parsed->alias, parsed->chapter_name, parsed->by), std::tie(alias, chapter, by)) << text;
   }
   std::string deep;
   for (int i = 0; i < 40; ++i) deep += "SHAPE (";

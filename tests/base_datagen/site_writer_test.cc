@@ -45,14 +45,9 @@ TEST(SiteWriterOpen, RefusesBadTargets) {
 
 TEST(SiteWriterInsert, ChecksRowsAgainstTheSchema) {
   TempDir dir;
-  struct Case {
-    const char* what;
-    TableId table;
-    std::vector<Cell> cells;
-  };
   const std::string long_text(41, 'x');
   const std::string bad_utf8 = "caf\xC3";
-  const Case cases[] = {
+  const std::tuple<const char*, TableId, std::vector<Cell>> cases[] = {
       {"too few values", TableId::kCategories, {"ENG", 1, 2}},
       {"NULL in a NOT NULL column", TableId::kCategories, {Cell(), 1, 2, 3}},
       {"number in a text column", TableId::kCategories, {5, 1, 2, 3}},
@@ -65,14 +60,13 @@ TEST(SiteWriterInsert, ChecksRowsAgainstTheSchema) {
       {"decimal too large", TableId::kOptionList, {1, 1, Cell(), "x", Cell(), Cell(), 123456.0, 0, Cell()}},
       {"datetime not ISO", TableId::kOptionList, {1, 1, Cell(), "x", Cell(), Cell(), Cell(), 0, "01.02.2024"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, table, cells] : cases) {
     auto writer = SiteWriter::Open("sqlite:" + dir.path(), "p", "s");
     ASSERT_TRUE(writer.ok()) << writer.status().message();
-    const Status status = writer.value()->Insert(c.table, c.cells);
-    EXPECT_EQ(status.code(), Status::Code::kInvalidArgument) << c.what;
+    EXPECT_EQ(writer.value()->Insert(table, cells).code(), Status::Code::kInvalidArgument) << what;
     // The failure sticks: nothing more is accepted and nothing is committed.
-    EXPECT_FALSE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok()) << c.what;
-    EXPECT_FALSE(writer.value()->Commit().ok()) << c.what;
+    EXPECT_FALSE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok()) << what;
+    EXPECT_FALSE(writer.value()->Commit().ok()) << what;
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // no stray files either
 }

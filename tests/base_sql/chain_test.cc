@@ -118,19 +118,13 @@ TEST(ChainTest, MixedChainKeepsTheLeftToRightReading) {
   EXPECT_EQ(SqliteAnswer(lite->text), "3");
 }
 
-struct Nested {
-  const char* name;
-  std::function<std::string()> make;
-  const char* message_part;
-};
-
 std::string Repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
 }
 
-const Nested kNested[] = {
+const std::tuple<const char*, std::function<std::string()>, const char*> kNested[] = {  // name, text, message part
     {"Parentheses", [] { return "SELECT " + std::string(2000, '(') + "1" + std::string(2000, ')'); },
      "nested too deeply"},
     {"RightNestedOr",
@@ -145,14 +139,14 @@ const Nested kNested[] = {
 };
 
 TEST(ChainTest, DeepNestingIsRefusedCleanly) {
-  for (const Nested& c : kNested) {
-    SCOPED_TRACE(c.name);
-    const std::string text = c.make();
+  for (const auto& [name, make, message_part] : kNested) {
+    SCOPED_TRACE(name);
+    const std::string text = make();
     for (Dialect d : {Dialect::kSqlite, Dialect::kPostgres}) {
       auto r = Translate(text, d);
       ASSERT_FALSE(r.ok());
       EXPECT_EQ(r.status().code(), Status::Code::kUnsupported);
-      EXPECT_NE(r.status().message().find(c.message_part), std::string::npos) << r.status().message();
+      EXPECT_NE(r.status().message().find(message_part), std::string::npos) << r.status().message();
     }
   }
 }

@@ -22,15 +22,12 @@ using std::chrono::milliseconds;
 std::string UniqueCaption() { return "Brantel Vellox - test " + std::to_string(::getpid()); }
 
 TEST(MonitorTest, Captions) {
-  struct Case {
-    const char* caption;
-    bool monitor;
-  } cases[] = {
+  const std::pair<const char*, bool> cases[] = {  // a caption, whether it names a monitor
       {"Brantel Vellox", true},           {"Brantel Vellox - site 2", true}, {"Brantel Vellox -", true},
       {"Brantel Vellox-", false},         {"Brantel Vellox 2", false},       {"brantel vellox", false},
       {" Brantel Vellox", false},         {"Brantel Vellox ", false},        {"", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsMonitorCaption(c.caption), c.monitor) << c.caption;
+  for (const auto& [caption, monitor] : cases) EXPECT_EQ(IsMonitorCaption(caption), monitor) << caption;
 }
 
 TEST(MonitorTest, Binding) {
