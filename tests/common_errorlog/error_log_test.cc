@@ -3,19 +3,17 @@
 // running module.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <iterator>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/modVelloxLITE.h"
+#include "support/scoped_error_log.h"
 
 namespace trelix {
 namespace {
@@ -25,38 +23,6 @@ namespace fs = std::filesystem;
 // A fresh folder holding a pretend component file; the log goes beside it.
 class ErrorLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "errorlog-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    component_ = folder_ + "/trelix_eb.so";
-    SetComponentPathOverride(component_);
-  }
-  void TearDown() override {
-    SetComponentPathOverride(std::nullopt);
-    fs::remove_all(folder_);
-  }
-
-  std::string LogPath() const { return folder_ + "/trelix_eb_errorlog.txt"; }
-
-  std::vector<std::string> LogLines() const {
-    std::ifstream file(LogPath(), std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    std::vector<std::string> lines;
-    std::string text = content.str();
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) {
-        lines.push_back(text.substr(start));  // an unterminated tail is a defect the tests catch
-        break;
-      }
-      lines.push_back(text.substr(start, end - start));
-      start = end + 2;
-    }
-    return lines;
-  }
-
   static ComError Report(const std::string& module, const std::string& label, const ComError& pending,
                          int32_t line = 0) {
     try {
@@ -68,13 +34,13 @@ class ErrorLogTest : public ::testing::Test {
     return pending;
   }
 
-  std::string folder_;
-  std::string component_;
+  testing::ScopedErrorLog log_;
+  const std::string& component_ = log_.component();
 };
 
 TEST_F(ErrorLogTest, PathsFollowTheComponentFile) {
   EXPECT_EQ(ComponentPath(), component_);
-  EXPECT_EQ(ErrorLogPath(), LogPath());
+  EXPECT_EQ(ErrorLogPath(), log_.path());
   SetComponentPathOverride("/srv/site/bin/other.component.so");
   EXPECT_EQ(ErrorLogPath(), "/srv/site/bin/other.component_errorlog.txt");
 }
@@ -117,7 +83,7 @@ TEST_F(ErrorLogTest, SourceChainAndLogLine) {
   };
   for (const ChainCase& c : cases) {
     SCOPED_TRACE(c.name);
-    fs::remove(LogPath());
+    fs::remove(log_.path());
     const ComError raised = Report("KeyAdvantages", "Function Convert_Currency",
                                    ComError(1000, Expand(c.source, component_), "Currency not found", "help.chm", 77));
     EXPECT_EQ(raised.number(), 1000);
@@ -126,7 +92,7 @@ TEST_F(ErrorLogTest, SourceChainAndLogLine) {
     EXPECT_EQ(raised.help_file(), "help.chm");
     EXPECT_EQ(raised.help_context(), 77);
 
-    const std::vector<std::string> lines = LogLines();
+    const std::vector<std::string> lines = log_.Lines();
     ASSERT_EQ(lines.size(), 1u);
     const std::string tail = "\t reports " + component_ +
                              " program error #1000 (Currency not found) occurred in module KeyAdvantages, Function "
@@ -147,7 +113,7 @@ TEST_F(ErrorLogTest, LineNumberAndNegativeNumbers) {
   EXPECT_EQ(raised.number(), -2147220991);
   EXPECT_EQ(raised.source(), "1" + component_ + "!Utilitys!Sub Save_Cache!42!-2147220991");
   EXPECT_EQ(raised.description(), "Vehicle not found in Utilitys, Sub Save_Cache at line number 42");
-  const std::vector<std::string> lines = LogLines();
+  const std::vector<std::string> lines = log_.Lines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find(" program error #-2147220991 (Vehicle not found) occurred in module Utilitys, Sub "
                           "Save_Cache, line 42."),
@@ -174,7 +140,7 @@ TEST_F(ErrorLogTest, ConcurrentAppendsNeverInterleave) {
   }
   for (std::thread& thread : threads) thread.join();
 
-  const std::vector<std::string> lines = LogLines();
+  const std::vector<std::string> lines = log_.Lines();
   ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kReportsPerThread));
   std::vector<int> last(kThreads, -1);
   const std::regex shape(R"([^\t]+\t reports .* program error #10(\d\d) \(thread (\d) ([a-h]{2000})\) occurred in module Categories, Function GetSpecs, line (\d+)\.)");
@@ -191,8 +157,8 @@ TEST_F(ErrorLogTest, ConcurrentAppendsNeverInterleave) {
 
 TEST_F(ErrorLogTest, UnwritableLogStillRaises) {
   // No folder at all, and a folder where the log file should be.
-  const std::string missing = folder_ + "/no/such/folder/trelix_eb.so";
-  fs::create_directory(LogPath());
+  const std::string missing = log_.folder() + "/no/such/folder/trelix_eb.so";
+  fs::create_directory(log_.path());
   ::testing::internal::CaptureStderr();
   for (const std::string& path : {missing, component_}) {
     SetComponentPathOverride(path);
@@ -206,7 +172,7 @@ TEST_F(ErrorLogTest, UnwritableLogStillRaises) {
   const std::regex line(R"([^\t\n]+\t reports [^\n]+ program error #6 \(Overflow\) occurred in module KeyAdvantages, Function Compare, line 0\.\r\n)");
   EXPECT_EQ(std::distance(std::sregex_iterator(diverted.begin(), diverted.end(), line), std::sregex_iterator()), 2)
       << diverted;
-  EXPECT_TRUE(fs::is_directory(LogPath()));
+  EXPECT_TRUE(fs::is_directory(log_.path()));
 }
 
 TEST(ToComErrorTest, ConvertsEveryException) {
@@ -227,7 +193,7 @@ TEST_F(ErrorLogTest, InstrumentedPassesResultsAndReportsFailures) {
     EXPECT_EQ(error.source(), "1" + component_ + "!Utilitys!Function Calculate!0!440");
     EXPECT_EQ(error.description(), "index 7 in Utilitys, Function Calculate at line number 0");
   }
-  EXPECT_EQ(LogLines().size(), 1u);
+  EXPECT_EQ(log_.Lines().size(), 1u);
 }
 
 }  // namespace

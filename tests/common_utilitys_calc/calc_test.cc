@@ -2,12 +2,8 @@
 // and ConditionMet (braced items, the format error, re-raised errors).
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -16,11 +12,10 @@
 #include "common/modVelloxLITE.h"
 #include "common/vb_runtime.h"
 #include "common/vbscript_engine.h"
+#include "support/scoped_error_log.h"
 
 namespace trelix {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ScopedSeparator {
  public:
@@ -31,25 +26,10 @@ class ScopedSeparator {
 // The error log goes to a fresh folder for each test.
 class CalcTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "calc-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-    SetComponentPathOverride(folder_ + "/trelix_eb.so");
-  }
-  void TearDown() override {
-    SetComponentPathOverride(std::nullopt);
-    fs::remove_all(folder_);
-  }
-  std::string Log() const {
-    std::ifstream file(folder_ + "/trelix_eb_errorlog.txt", std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-  }
+  std::string Log() const { return log_.Text(); }
 
   ScopedSeparator point_{'.'};
-  std::string folder_;
+  testing::ScopedErrorLog log_;
 };
 
 std::string CalculateOutcome(const Variant& expression) {
