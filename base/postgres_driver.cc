@@ -178,7 +178,7 @@ class PostgresSession : public Session {
     }
     char* quoted = PQescapeIdentifier(conn_, schema_.c_str(), schema_.size());
     if (!quoted) return Status::InvalidArgument(TrimMessage(PQerrorMessage(conn_)));
-    const std::string setup = std::string("SET search_path TO ") + quoted +
+    const std::string setup = std::string(kPlannerSetup) + "; SET search_path TO " + quoted +
                               "; SET default_transaction_read_only = on; SET DateStyle = 'ISO, YMD';"
                               " SET lc_monetary = 'C'; SET IntervalStyle = 'postgres'" +
                               // Without one the server's own setting (or libpq's options=) holds.

@@ -42,6 +42,7 @@
 
 #include "base/connection_pool.h"
 #include "base/connector.h"
+#include "base/postgres_driver.h"
 #include "base/shape.h"
 #include "base/sql/translator.h"
 #include "base/sqlite_driver.h"
@@ -298,7 +299,9 @@ class PostgresFloor : public Floor {
         if (PQstatus(conn) != CONNECTION_OK) throw std::runtime_error(PQerrorMessage(conn));
         std::string schema = s.database;  // the driver's schema: the name in lower case
         std::transform(schema.begin(), schema.end(), schema.begin(), [](unsigned char c) { return std::tolower(c); });
-        PGresult* set = PQexec(conn, ("SET search_path TO \"" + schema + "\"").c_str());
+        // The session as the driver sets it up: search path and planner costs.
+        PGresult* set =
+            PQexec(conn, (std::string(base::kPlannerSetup) + "; SET search_path TO \"" + schema + "\"").c_str());
         PQclear(set);
       }
       statements_.push_back({conn, std::move(s.translation.text)});
