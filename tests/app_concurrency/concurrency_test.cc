@@ -2,15 +2,11 @@
 // workers do (RunOperation, shared session pool, shared cache): each answer
 // is the one the call gives alone, and the error log keeps every line whole.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +18,7 @@
 #include "base/connection_pool.h"
 #include "base/datagen/generators.h"
 #include "common/modVelloxLITE.h"
+#include "support/scoped_error_log.h"
 
 namespace trelix::app {
 namespace {
@@ -80,30 +77,16 @@ const std::vector<CallCase>& Calls() {
   return calls;
 }
 
+// The demo site and the error log in one fresh folder.
 class ConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "trelix_concurrency_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    ASSERT_TRUE(datagen::CreateDemoSite("sqlite:" + dir_.string()).ok());
-    host_.connection = "sqlite:" + dir_.string();
-    SetComponentPathOverride((dir_ / "trelix_eb.so").string());
+    host_.connection = "sqlite:" + log_.folder();
+    ASSERT_TRUE(datagen::CreateDemoSite(host_.connection).ok());
   }
-  void TearDown() override {
-    SetComponentPathOverride(std::nullopt);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  std::string Log() const { return log_.Text(); }
 
-  std::string Log() const {
-    std::ifstream file(dir_ / "trelix_eb_errorlog.txt", std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-  }
-
-  fs::path dir_;
+  testing::ScopedErrorLog log_;
   HostSettings host_;
 };
 
@@ -158,7 +141,7 @@ TEST_F(ConcurrencyTest, ErrorLogLinesAreWholeAndNoneIsLost) {
     lines_per_call[i] = std::count(log.begin(), log.end(), '\n') - before;
     ASSERT_GT(lines_per_call[i], 0u);
   }
-  fs::remove(dir_ / "trelix_eb_errorlog.txt");
+  fs::remove(log_.path());
 
   constexpr int kThreads = 8, kCallsPerThread = 40;
   std::vector<std::thread> threads;

@@ -32,6 +32,7 @@
 #include "base/datagen/generators.h"
 #include "base/recordset_cache.h"
 #include "common/modVelloxLITE.h"
+#include "support/scoped_error_log.h"
 #include "throwaway_servers.h"
 
 namespace trelix::app {
@@ -85,36 +86,19 @@ void ExpectNoSessionLeased() {
 
 class FaultTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "trelix_faults_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    fs::create_directory(dir_ / "log");
-    SetComponentPathOverride((dir_ / "log" / "trelix_eb.so").string());
-    base::SharedConnectionPool()->Clear();  // sessions of earlier cases are not this case's
-  }
-  void TearDown() override {
-    SetComponentPathOverride(std::nullopt);
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { base::SharedConnectionPool()->Clear(); }  // earlier cases' sessions are not this case's
 
-  std::vector<std::string> LogLines() const {
-    std::ifstream file(dir_ / "log" / "trelix_eb_errorlog.txt", std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) lines.push_back(line);
-    return lines;
-  }
   // Log lines of failed spec sheets: the outermost procedure logs once per call.
   size_t SheetFailuresLogged() const {
     size_t count = 0;
-    for (const std::string& line : LogLines()) {
+    for (const std::string& line : log_.Lines()) {
       count += line.find("occurred in module Categories, Function GetSpecs, line") != std::string::npos;
     }
     return count;
   }
 
-  fs::path dir_;
+  testing::ScopedErrorLog log_;  // the sites go into its folder too
+  const fs::path dir_ = log_.folder();
 };
 
 // Another process holding the lock a committing writer holds: readers wait
@@ -244,7 +228,7 @@ TEST_F(FaultTest, UnwritableErrorLogFolderKeepsTheLinesOnStderr) {
   EXPECT_NE(diverted.find("Function GetSpecs, line 0"), std::string::npos) << diverted;
   ExpectNoSessionLeased();
   // Writable again: the log takes the next line, and the service answers.
-  SetComponentPathOverride((dir_ / "log" / "trelix_eb.so").string());
+  SetComponentPathOverride(log_.component());
   EXPECT_FALSE(Call(host, "specs", failing).ok);
   EXPECT_EQ(SheetFailuresLogged(), 1u);
   EXPECT_TRUE(Call(host, "specs", kSheet).ok);

@@ -2,15 +2,11 @@
 // A key-advantage site held in memory behind the recording connector:
 // advantage definitions, equipment rows, currencies and the "unlimited"
 // text, each statement answered with a fresh recordset shaped as the real
-// one. Plus the shared Compare call, result rows and a private error log.
+// one. Plus the shared Compare call and result rows.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +17,7 @@
 #include "common/vb_runtime.h"
 #include "keyadvantages/key_advantages.h"
 #include "support/recording_connector.h"
+#include "support/scoped_error_log.h"
 
 namespace trelix::testing {
 
@@ -193,36 +190,5 @@ inline std::vector<ResultRow> Rows(Recordset& rs) {
   }
   return rows;
 }
-
-// Sends the error log to a file of the test's own; Lines() reads it back.
-// The folder carries the process id: CTest runs cases as parallel processes.
-class ScopedErrorLog {
- public:
-  ScopedErrorLog()
-      : folder_(::testing::TempDir() + "keyadv_log_" + std::to_string(::getpid())),
-        component_(folder_ + "/keyadv_test_component.so") {
-    std::filesystem::create_directories(folder_);
-    SetComponentPathOverride(component_);
-    std::remove(ErrorLogPath().c_str());
-  }
-  ~ScopedErrorLog() {
-    std::remove(ErrorLogPath().c_str());
-    SetComponentPathOverride(std::nullopt);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  const std::string& component() const { return component_; }
-  std::vector<std::string> Lines() const {
-    std::ifstream in(ErrorLogPath());
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-      if (line.size() > 1) lines.push_back(line);
-    }
-    return lines;
-  }
-
- private:
-  std::string folder_, component_;
-};
 
 }  // namespace trelix::testing
