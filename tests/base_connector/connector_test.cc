@@ -18,12 +18,14 @@
 #include "common/call_scope.h"
 #include "common/com_error.h"
 #include "common/object_factory.h"
+#include "support/demo_databases.h"
 #include "test_site.h"
 
 namespace trelix::base {
 namespace {
 
 using testing::Engine;
+using testing::TestEnv;
 using testing::TestSite;
 
 struct Backend {
@@ -31,11 +33,6 @@ struct Backend {
   bool redis;
   const char* label;
 };
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
 
 // Wraps a real driver: fails opens or breaks sessions on demand, to watch
 // the pool and the connector under failures. Connection strings carry a
@@ -86,11 +83,11 @@ class ConnectorTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
     const Backend& setup = GetParam();
-    std::string pg = Env("TRELIX_TEST_PG"), redis = Env("TRELIX_TEST_REDIS");
+    std::string pg = TestEnv("TRELIX_TEST_PG"), redis = TestEnv("TRELIX_TEST_REDIS");
     for (auto [needed, value, name] : {std::tuple{setup.engine == Engine::kPostgres, pg, "TRELIX_TEST_PG"},
                                        std::tuple{setup.redis, redis, "TRELIX_TEST_REDIS"}}) {
       if (!needed || !value.empty()) continue;
-      if (Env("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << name << " is not set (scripts/services start)";
+      if (TestEnv("TRELIX_REQUIRE_SERVICES") == "1") FAIL() << name << " is not set (scripts/services start)";
       GTEST_SKIP() << name << " is not set";
     }
     site_ = std::make_unique<TestSite>(setup.engine, pg);

@@ -82,9 +82,7 @@ TEST_P(FilterErrorTest, RaisesAndKeepsState) {
   rs->SetFilter(Variant("id > 2"));
   rs->MoveNext();
   EXPECT_EQ(ErrorOf([&] { rs->SetFilter(Variant(GetParam().criteria)); }), GetParam().number) << GetParam().criteria;
-  EXPECT_EQ(rs->Filter().string(), "id > 2");
-  EXPECT_EQ(rs->RecordCount(), 4);
-  EXPECT_EQ(rs->Value("id").integer(), 4);
+  EXPECT_EQ(std::tuple(rs->Filter().string(), rs->RecordCount(), rs->Value("id").integer()), std::tuple("id > 2", 4, 4));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,12 +154,9 @@ TEST(FilterState, SettingMovesToFirstVisibleRowAndEmptyResultIsBofAndEof) {
   auto rs = People();
   rs->MoveLast();
   rs->SetFilter(Variant("flag = false"));
-  EXPECT_EQ(rs->Value("id").integer(), 2);
-  EXPECT_EQ(rs->AbsolutePosition(), 1);
+  EXPECT_EQ(std::tuple(rs->Value("id").integer(), rs->AbsolutePosition()), std::tuple(2, 1));
   rs->SetFilter(Variant("id > 100"));
-  EXPECT_EQ(rs->RecordCount(), 0);
-  EXPECT_TRUE(rs->IsBOF());
-  EXPECT_TRUE(rs->IsEOF());
+  EXPECT_EQ(std::tuple(rs->RecordCount(), rs->IsBOF(), rs->IsEOF()), std::tuple(0, true, true));
   EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }), 3021);
   EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
   rs->SetFilter(Variant(int32_t{0}));

@@ -49,9 +49,7 @@ TEST(Fields, AppendRulesAndLookup) {
 TEST(Navigation, EmptyRecordset) {
   auto owner = Fabricated({{"a", DataType::kInteger}});
   Recordset& rs = *owner;
-  EXPECT_TRUE(rs.IsBOF());
-  EXPECT_TRUE(rs.IsEOF());
-  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_EQ(std::tuple(rs.IsBOF(), rs.IsEOF(), rs.RecordCount()), std::tuple(true, true, 0));
   for (auto move : {&Recordset::MoveFirst, &Recordset::MoveLast, &Recordset::MoveNext, &Recordset::MovePrevious}) {
     EXPECT_EQ(ErrorOf([&] { (rs.*move)(); }), 3021);
   }
@@ -66,17 +64,14 @@ TEST(Navigation, WalkBothWaysWithPositions) {
   rs->MoveLast();
   EXPECT_EQ(rs->AbsolutePosition(), 6);
   rs->MoveNext();
-  EXPECT_TRUE(rs->IsEOF());
-  EXPECT_FALSE(rs->IsBOF());
-  EXPECT_EQ(rs->AbsolutePosition(), -3);
+  EXPECT_EQ(std::tuple(rs->IsEOF(), rs->IsBOF(), rs->AbsolutePosition()), std::tuple(true, false, -3));
   EXPECT_EQ(ErrorOf([&] { rs->MoveNext(); }), 3021);
   EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
   rs->MovePrevious();
   EXPECT_EQ(rs->Value("id").integer(), 6);
   rs->MoveFirst();
   rs->MovePrevious();
-  EXPECT_TRUE(rs->IsBOF());
-  EXPECT_EQ(rs->AbsolutePosition(), -2);
+  EXPECT_EQ(std::tuple(rs->IsBOF(), rs->AbsolutePosition()), std::tuple(true, -2));
   EXPECT_EQ(ErrorOf([&] { rs->MovePrevious(); }), 3021);
   rs->MoveNext();
   EXPECT_EQ(rs->Value("ID").integer(), 1);
@@ -88,17 +83,14 @@ TEST(Editing, AddNewStartsEmptyAndCountsAtOnce) {
   auto owner = Fabricated({{"a", DataType::kInteger}, {"b", DataType::kVarWChar, 10}});
   Recordset& rs = *owner;
   rs.AddNew();
-  EXPECT_FALSE(rs.IsEOF());
-  EXPECT_FALSE(rs.IsBOF());
-  EXPECT_EQ(rs.RecordCount(), 1);
+  EXPECT_EQ(std::tuple(rs.IsEOF(), rs.IsBOF(), rs.RecordCount()), std::tuple(false, false, 1));
   EXPECT_TRUE(rs.Value("a").IsEmpty());
   rs.SetValue("a", Variant(int32_t{5}));
   rs.Update();
   rs.AddNew();
   rs.SetValue("b", Variant("x"));
   rs.UpdateBatch(3);
-  EXPECT_EQ(rs.RecordCount(), 2);
-  EXPECT_EQ(rs.AbsolutePosition(), 2);
+  EXPECT_EQ(std::tuple(rs.RecordCount(), rs.AbsolutePosition()), std::tuple(2, 2));
   rs.MoveFirst();
   EXPECT_EQ(rs.Value("a"), Variant(int32_t{5}));
   EXPECT_TRUE(rs.Value("b").IsEmpty());
@@ -108,8 +100,7 @@ TEST(Editing, DeleteKeepsDeletedRowCurrentUntilMove) {
   auto rs = People();
   rs->MoveNext();
   rs->Delete(1);
-  EXPECT_EQ(rs->RecordCount(), 5);
-  EXPECT_FALSE(rs->IsEOF());
+  EXPECT_EQ(std::tuple(rs->RecordCount(), rs->IsEOF()), std::tuple(5, false));
   EXPECT_EQ(ErrorOf([&] { (void)rs->Value("id"); }), 3021);
   EXPECT_EQ(ErrorOf([&] { rs->Delete(1); }), 3021);
   rs->MoveNext();
@@ -207,9 +198,7 @@ TEST(Clone, CopiesVisibleRowsIndependently) {
   rs->SetFilter(Variant("flag = true"));
   rs->SetSort("id DESC");
   auto copy = rs->Clone();
-  EXPECT_EQ(copy->Filter(), Variant(int32_t{0}));
-  EXPECT_EQ(copy->Sort(), "");
-  EXPECT_TRUE(copy->Optimize("name"));
+  EXPECT_EQ(std::tuple(copy->Filter(), copy->Sort(), copy->Optimize("name")), std::tuple(Variant(int32_t{0}), "", true));
   EXPECT_THAT(VisibleIds(*copy), ElementsAre(5, 3, 1));
   copy->MoveFirst();
   copy->SetValue("name", Variant("changed"));
@@ -348,8 +337,7 @@ TEST(Stream, WriteReadAndPosition) {
   EXPECT_EQ(s.ReadText(5), "hello");
   EXPECT_EQ(s.ReadText(-1), " there!");
   EXPECT_EQ(s.ReadText(-1), "");
-  EXPECT_EQ(ErrorOf([&] { s.SetPosition(13); }), 3001);
-  EXPECT_EQ(ErrorOf([&] { s.SetPosition(-1); }), 3001);
+  for (int32_t outside : {13, -1}) EXPECT_EQ(ErrorOf([&] { s.SetPosition(outside); }), 3001) << outside;
 }
 
 }  // namespace
