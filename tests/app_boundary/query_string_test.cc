@@ -12,11 +12,7 @@ namespace trelix::app {
 namespace {
 
 TEST(QueryStringTest, DecodesPairsAsSent) {
-  struct Case {
-    const char* raw;
-    std::map<std::string, std::string> params;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::map<std::string, std::string>> cases[] = {
       {"", {}}, {"a=1&b=2", {{"a", "1"}, {"b", "2"}}},
       {"a=b=c", {{"a", "b=c"}}},  // split at the first "=" only
       {"a=%3D%26&b=x+y%2B", {{"a", "=&"}, {"b", "x y+"}}},
@@ -25,20 +21,16 @@ TEST(QueryStringTest, DecodesPairsAsSent) {
       {"caf%C3%A9=%E2%82%AC", {{"caf\xC3\xA9", "\xE2\x82\xAC"}}}, {"list=12,15", {{"list", "12,15"}}},
       {"x=%27%20OR%201%3D1", {{"x", "' OR 1=1"}}},  // decoded faithfully; the operations judge it
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.raw);
-    QueryString query = ParseQueryString(c.raw);
+  for (const auto& [raw, params] : cases) {
+    SCOPED_TRACE(raw);
+    QueryString query = ParseQueryString(raw);
     ASSERT_TRUE(query.ok()) << *query.error_parameter << " " << query.error_message;
-    EXPECT_EQ(query.params, c.params);
+    EXPECT_EQ(query.params, params);
   }
 }
 
 TEST(QueryStringTest, RefusesMalformedAndAmbiguousInputNamingTheParameter) {
-  struct Case {
-    const char* raw;
-    const char* parameter;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"a=1&a=1", "a"},             // identical repeat: not merged
       {"a=1&b=2&a=3", "a"},
       {"a=%2", "a"},                // short escape
@@ -54,11 +46,11 @@ TEST(QueryStringTest, RefusesMalformedAndAmbiguousInputNamingTheParameter) {
       {"%FF=1", "%FF"},
       {"a+b=1&a%20b=2", "a b"},     // the same name spelt two ways
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.raw);
-    QueryString query = ParseQueryString(c.raw);
+  for (const auto& [raw, parameter] : cases) {
+    SCOPED_TRACE(raw);
+    QueryString query = ParseQueryString(raw);
     ASSERT_FALSE(query.ok());
-    EXPECT_EQ(*query.error_parameter, c.parameter);
+    EXPECT_EQ(*query.error_parameter, parameter);
     EXPECT_FALSE(query.error_message.empty());
   }
 }

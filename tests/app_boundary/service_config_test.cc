@@ -59,20 +59,16 @@ TEST_F(ServiceConfigTest, LayersOverrideInOrderOfPrecedence) {
 }
 
 TEST_F(ServiceConfigTest, BadFilesAreClearErrors) {
-  struct Case {
-    const char* text;
-    const char* expected;  // in the message
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {  // text, expected (in the message)
       {"port = 8080", "not a JSON object"}, {"[1, 2]", "not a JSON object"},
       {R"({"prot": 8080})", "unknown setting \"prot\""}, {R"({"port": 80.5})", "\"port\" must be"},
       {R"({"threads": [4]})", "\"threads\" must be"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    Result<SettingValues> file = ReadServeConfigFile(Write(c.text));
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    Result<SettingValues> file = ReadServeConfigFile(Write(text));
     ASSERT_FALSE(file.ok());
-    EXPECT_NE(file.status().message().find(c.expected), std::string::npos) << file.status().message();
+    EXPECT_NE(file.status().message().find(expected), std::string::npos) << file.status().message();
   }
   EXPECT_FALSE(ReadServeConfigFile("/nonexistent/trelix.json").ok());
 }

@@ -114,11 +114,7 @@ TEST_F(ExecutePostgresTest, EveryStatementGivesSqlitesRows) {
 }
 
 TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
-  struct Row {
-    const char* tsql;
-    testing::Rows rows;
-  };
-  const Row rows[] = {
+  const std::pair<const char*, testing::Rows> cases[] = {
       {"SELECT TOP 2 row_id FROM e_brochure ORDER BY location DESC, row_id", {{"11"}, {"10"}}},
       {"SELECT row_id FROM e_brochure ORDER BY location, row_id", {{"12"}, {"10"}, {"13"}, {"11"}}},
       {"SELECT [row_id] FROM [dbo].[e_brochure] WHERE [category] = N'eNg' AND con_schema_id !< 101", {{"11"}}},
@@ -132,11 +128,11 @@ TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
       {"SELECT text_id FROM application_texts WHERE text_id LIKE 'i%' ORDER BY text_id + ''",
        {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.tsql);
-    auto result = Run("demo_project", row.tsql);
+  for (const auto& [tsql, rows] : cases) {
+    SCOPED_TRACE(tsql);
+    auto result = Run("demo_project", tsql);
     ASSERT_TRUE(result.ok()) << result.status().message();
-    EXPECT_EQ(result->rows, row.rows);
+    EXPECT_EQ(result->rows, rows);
   }
 }
 

@@ -36,11 +36,7 @@ TEST(ExecuteSqliteTest, EveryStatementRuns) {
 
 TEST(ExecuteSqliteTest, ResultsAreSqlServers) {
   const auto statements = LoadStatements("statements");
-  struct Expectation {
-    const char* id;
-    Rows rows;
-  };
-  const Expectation expectations[] = {
+  const std::pair<const char*, Rows> expectations[] = {
       // 'UNLIMITED' is found by 'unlimited'.
       {"S06", {{"Unlimited"}}},
       // The SQL column is a joined text; category 'eng' counts as 'ENG'.
@@ -64,12 +60,12 @@ TEST(ExecuteSqliteTest, ResultsAreSqlServers) {
       // TOP 20 / start row / category inside SHAPE.
       {"S18", {{"1002", "comfort", "Heat", "Comfort", "3"}, {"1002", "Comfort", "Sport seats", "Comfort", "3"}}},
   };
-  for (const Expectation& e : expectations) {
-    SCOPED_TRACE(e.id);
-    const auto& statement = statements.at(e.id);
+  for (const auto& [id, rows] : expectations) {
+    SCOPED_TRACE(id);
+    const auto& statement = statements.at(id);
     auto result = RunTranslated(statement.database, statement.text);
     ASSERT_TRUE(result.ok()) << result.status().message();
-    EXPECT_EQ(result->rows, e.rows);
+    EXPECT_EQ(result->rows, rows);
   }
 }
 
@@ -89,11 +85,7 @@ TEST(ExecuteSqliteTest, ColumnsAreNamedAsWritten) {
 
 // Constructs whose SQL Server meaning a naive text rewrite would lose.
 TEST(ExecuteSqliteTest, ConstructsKeepTheirMeaning) {
-  struct Row {
-    const char* tsql;
-    Rows rows;
-  };
-  const Row rows[] = {
+  const std::pair<const char*, Rows> cases[] = {
       {"SELECT TOP 2 row_id FROM e_brochure ORDER BY row_id DESC", {{"13"}, {"12"}}},
       {"SELECT [row_id] FROM [dbo].[e_brochure] WHERE [category] = N'eNg' AND con_schema_id !< 101", {{"11"}}},
       {"SELECT DISTINCT category FROM e_brochure WHERE category = 'ENG'", {{"ENG"}}},
@@ -120,11 +112,11 @@ TEST(ExecuteSqliteTest, ConstructsKeepTheirMeaning) {
        {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
       {"SELECT CASE WHEN 'ABC' = 'abc' THEN 1 ELSE 0 END", {{"1"}}},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.tsql);
-    auto result = RunTranslated("demo_project", row.tsql);
+  for (const auto& [tsql, rows] : cases) {
+    SCOPED_TRACE(tsql);
+    auto result = RunTranslated("demo_project", tsql);
     ASSERT_TRUE(result.ok()) << result.status().message();
-    EXPECT_EQ(result->rows, row.rows);
+    EXPECT_EQ(result->rows, rows);
   }
 }
 

@@ -118,11 +118,7 @@ TEST_F(FeaturesTest, NeighborBasedWalks) {
   Texts(101, {{2000, "Manual AC"}, {2010, "Cloth seats"}});
   Texts(102, {{2000, "Manual AC"}, {2010, "cloth seats"}, {2020, "6 airbags"}});
   Texts(103, {{2010, "cloth seats"}, {2020, ""}});
-  struct Case {
-    const char* list;
-    std::vector<std::string> expected;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"101", {"101=InitialVehicle:Manual AC: InitialVehicle:Cloth seats: InitialVehicle:: "}},
       {"101,102",
        {"101=InitialVehicle:Manual AC: InitialVehicle:Cloth seats: InitialVehicle:: ",
@@ -137,10 +133,10 @@ TEST_F(FeaturesTest, NeighborBasedWalks) {
        {"104=InitialVehicle:: InitialVehicle:: InitialVehicle:: ",
         "101=Added:Manual AC:add.png Added:Cloth seats:add.png SameAsOther:: "}},
   };
-  for (const Case& c : cases) {
-    features_->SetVehicleIdList(c.list);
+  for (const auto& [list, expected] : cases) {
+    features_->SetVehicleIdList(list);
     features_->DoFeatureComparison();
-    EXPECT_EQ(Summary(), c.expected) << c.list;
+    EXPECT_EQ(Summary(), expected) << list;
   }
   EXPECT_EQ(features_->Count(), 2);
   EXPECT_EQ(features_->Item("101"), features_->Item(2));
