@@ -108,9 +108,13 @@ class PostgresSession : public Session {
     SettleSnapshot();
     auto result = Run(statement, databases);
     SettleSnapshot();
+    // A statement that opened a transaction of its own (BEGIN) must not
+    // leave it to the next caller: the session is closed after it.
+    if (!in_snapshot_ && PQtransactionStatus(conn_) != PQTRANS_IDLE) healthy_ = false;
     return result;
   }
 
+ private:
   Result<RecordsetRef> Run(std::string_view statement, const std::vector<std::string>& /*databases*/) {
     // Other databases are schemas of the same server database: NAME.table
     // resolves without preparation.
@@ -168,6 +172,7 @@ class PostgresSession : public Session {
     return builder.Finish();
   }
 
+ public:
   Status Setup() {
     PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     PGresult* found = Query("SELECT 1 FROM pg_namespace WHERE nspname = $1", schema_);

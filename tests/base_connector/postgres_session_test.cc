@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "base/connection_pool.h"
+#include "support/demo_databases.h"
 #include "test_site.h"
 
 namespace trelix::base {
@@ -16,13 +15,8 @@ using testing::TestSite;
 // Index look-ups are planned as cheap as they are on cached tables, unless
 // the connection (or the server's configuration) says otherwise.
 TEST(PostgresSession, PlansIndexLookUpsAsCheapUnlessTheConnectionSaysOtherwise) {
-  const char* url = std::getenv("TRELIX_TEST_PG");
-  if (!url || !*url) {
-    const char* required = std::getenv("TRELIX_REQUIRE_SERVICES");
-    if (required && std::string(required) == "1") FAIL() << "TRELIX_TEST_PG is not set (scripts/services start)";
-    GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-  }
-  TestSite site(Engine::kPostgres, url);
+  TRELIX_NEED_SERVER_OR_SKIP(true);
+  TestSite site(Engine::kPostgres, ::trelix::testing::TestEnv("TRELIX_TEST_PG"));
   ASSERT_EQ(site.error(), "");
   const std::string separator = site.connection().find('?') == std::string::npos ? "?" : "&";
   const struct {
@@ -41,6 +35,25 @@ TEST(PostgresSession, PlansIndexLookUpsAsCheapUnlessTheConnectionSaysOtherwise) 
     ASSERT_TRUE(rs.ok()) << rs.status().message();
     EXPECT_EQ(rs.value()->Value(0).string(), c.expected);
   }
+}
+
+// A session that a statement left inside a transaction of its own, or
+// whose call snapshot could not be ended, never reaches the next caller.
+TEST(PostgresSession, IsNotPassedOnInsideATransaction) {
+  TRELIX_NEED_SERVER_OR_SKIP(true);
+  TestSite site(Engine::kPostgres, ::trelix::testing::TestEnv("TRELIX_TEST_PG"));
+  ASSERT_EQ(site.error(), "");
+  auto session = ConnectionPool().DriverFor(site.connection()).value()->Open(site.connection(), site.specs());
+  ASSERT_TRUE(session.ok()) << session.status().message();
+  Session& s = *session.value();
+  s.BeginCall();
+  ASSERT_NE(s.BeginSnapshot(), 0u);
+  EXPECT_TRUE(s.Execute("SELECT id FROM items", {}).ok());
+  s.EndCall();
+  EXPECT_EQ(s.Snapshot(), 0u);
+  EXPECT_TRUE(s.Healthy());
+  EXPECT_TRUE(s.Execute("BEGIN", {}).ok());
+  EXPECT_FALSE(s.Healthy());
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
 
 #include "base/connector.h"
 #include "base/memory_cache.h"
 #include "common/call_scope.h"
 #include "common/com_error.h"
+#include "support/demo_databases.h"
 #include "test_site.h"
 
 namespace trelix::base {
@@ -71,16 +71,8 @@ class CountingDriver : public Driver {
 class RepeatTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
-    std::string pg;
-    if (GetParam() == Engine::kPostgres) {
-      const char* url = std::getenv("TRELIX_TEST_PG");
-      if (!url || !*url) {
-        const char* required = std::getenv("TRELIX_REQUIRE_SERVICES");
-        if (required && std::string(required) == "1") FAIL() << "TRELIX_TEST_PG is not set (scripts/services start)";
-        GTEST_SKIP() << "TRELIX_TEST_PG is not set";
-      }
-      pg = url;
-    }
+    TRELIX_NEED_SERVER_OR_SKIP(GetParam() == Engine::kPostgres);
+    const std::string pg = ::trelix::testing::TestEnv("TRELIX_TEST_PG");
     site_ = std::make_unique<TestSite>(GetParam(), pg);
     ASSERT_EQ(site_->error(), "");
     pool_ = std::make_shared<ConnectionPool>();
