@@ -37,7 +37,10 @@ struct DigitGrouping {
   static DigitGrouping FromLocaleText(std::string_view text);
 };
 
-// The format record (NUMBERFMT), fields in the system's order.
+// The format record (NUMBERFMT), fields in the system's order. The
+// separators are views, as the record's text pointers are: the texts they
+// name must outlive the record (never a temporary such as a returned
+// std::string).
 struct NumberFormat {
   uint32_t num_digits = 0;      // digits after the decimal separator
   uint32_t leading_zero = 1;    // write "0" before the separator of |x| < 1
