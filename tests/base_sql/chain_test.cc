@@ -43,6 +43,17 @@ const ChainCase kChains[] = {
        const std::string where = " WHERE (t.v = 1) AND (" + terms + ")";
        return Chain{"SELECT COUNT(*) AS n FROM t" + where, R"(SELECT COUNT(*) AS "n" FROM t)" + where, "2"};
      }},
+    {"OrOfOneColumnsIntegers",  // the sheet query's terms without options: one list
+     [](int n) {
+       std::string terms, list;
+       for (int i = 0; i < n; ++i) {
+         terms += (i ? " OR ((t.k = " : "((t.k = ") + std::to_string(i) + "))";
+         list += (i ? ", " : "") + std::to_string(i);
+       }
+       return Chain{"SELECT COUNT(*) AS n FROM t WHERE (t.v = 1) AND (" + terms + ")",
+                    R"(SELECT COUNT(*) AS "n" FROM t WHERE (t.v = 1) AND (t.k IN ()" + list + "))",
+                    n > 5000 ? "4" : "3"};
+     }},
     {"AndOfComparisons",
      [](int n) {
        std::string terms;
@@ -106,6 +117,33 @@ TEST(ChainTest, LongChainsTranslateAndRun) {
       auto mssql = Translate(chain.tsql, Dialect::kSqlServer);
       ASSERT_TRUE(mssql.ok());
       EXPECT_EQ(mssql->text, chain.tsql);
+    }
+  }
+}
+
+// Only a long chain of `column = integer` on one column becomes a list.
+TEST(ChainTest, OrChainsBecomeAListOnlyOfOneColumnAndIntegers) {
+  auto chain = [](int n, const std::function<std::string(int)>& term) {
+    std::string out = "SELECT k FROM t WHERE ";
+    for (int i = 0; i < n; ++i) out += (i ? " OR " : "") + term(i);
+    return out;
+  };
+  const std::pair<std::string, bool> cases[] = {  // T-SQL, written as a list
+      {chain(8, [](int i) { return "k = " + std::to_string(i); }), true},
+      {chain(8, [](int i) { return (i % 2 ? "(T.K = " : "((t.k) = ") + std::to_string(i) + ")"; }), true},
+      {chain(7, [](int i) { return "k = " + std::to_string(i); }), false},
+      {chain(8, [](int i) { return (i == 3 ? "v = " : "k = ") + std::to_string(i); }), false},
+      {chain(8, [](int i) { return "k = '" + std::to_string(i) + "'"; }), false},
+      {chain(8, [](int i) { return (i == 3 ? "k <> " : "k = ") + std::to_string(i); }), false},
+      {chain(8, [](int i) { return "k = " + std::to_string(i) + ".5"; }), false},
+      {chain(8, [](int i) { return i == 3 ? std::string("k = 1 AND v = 1") : "k = " + std::to_string(i); }), false},
+  };
+  for (const auto& [tsql, listed] : cases) {
+    SCOPED_TRACE(tsql);
+    for (Dialect d : {Dialect::kSqlite, Dialect::kPostgres}) {
+      auto r = Translate(tsql, d);
+      ASSERT_TRUE(r.ok()) << r.status().message();
+      EXPECT_EQ(r->text.find(" IN (") != std::string::npos, listed) << r->text;
     }
   }
 }
