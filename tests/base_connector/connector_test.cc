@@ -20,6 +20,7 @@
 #include "common/object_factory.h"
 #include "support/demo_databases.h"
 #include "test_site.h"
+#include "wrapping_driver.h"
 
 namespace trelix::base {
 namespace {
@@ -34,31 +35,27 @@ struct Backend {
   const char* label;
 };
 
-// Wraps a real driver: fails opens or breaks sessions on demand, to watch
-// the pool and the connector under failures. Connection strings carry a
-// "faulty:" prefix in front of the real one.
-class FaultyDriver : public Driver {
+// Fails opens or breaks sessions on demand, to watch the pool and the
+// connector under failures. Connection strings carry a "faulty:" prefix.
+class FaultyDriver : public testing::WrappingDriver {
  public:
-  explicit FaultyDriver(std::shared_ptr<Driver> inner) : inner_(std::move(inner)) {}
-  sql::Dialect dialect() const override { return inner_->dialect(); }
-  std::string_view name() const override { return inner_->name(); }
+  explicit FaultyDriver(std::shared_ptr<Driver> inner) : WrappingDriver(std::move(inner), "faulty") {}
   Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) override {
     if (fail_opens > 0) {
       --fail_opens;
       return Status::Unavailable("injected: server down");
     }
-    auto session = inner_->Open(connection.substr(7), database);
-    if (!session.ok()) return session.status();
-    return std::unique_ptr<Session>(std::make_unique<FaultySession>(this, std::move(session.value())));
+    return WrappingDriver::Open(connection, database);
   }
 
   std::atomic<int> fail_opens{0};
   std::atomic<bool> break_next{false};
 
  private:
-  class FaultySession : public Session {
+  class FaultySession : public testing::ForwardingSession {
    public:
-    FaultySession(FaultyDriver* driver, std::unique_ptr<Session> inner) : driver_(driver), inner_(std::move(inner)) {}
+    FaultySession(FaultyDriver* driver, std::unique_ptr<Session> inner)
+        : ForwardingSession(std::move(inner)), driver_(driver) {}
     Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
       if (driver_->break_next.exchange(false)) {
         broken_ = true;
@@ -67,16 +64,14 @@ class FaultyDriver : public Driver {
       return inner_->Execute(statement, databases);
     }
     bool Healthy() const override { return !broken_ && inner_->Healthy(); }
-    std::optional<std::string> ColumnType(std::string_view d, std::string_view t, std::string_view c) override {
-      return inner_->ColumnType(d, t, c);
-    }
 
    private:
     FaultyDriver* driver_;
-    std::unique_ptr<Session> inner_;
     bool broken_ = false;
   };
-  std::shared_ptr<Driver> inner_;
+  std::unique_ptr<Session> Wrap(std::unique_ptr<Session> inner) override {
+    return std::make_unique<FaultySession>(this, std::move(inner));
+  }
 };
 
 class ConnectorTest : public ::testing::TestWithParam<Backend> {

@@ -12,6 +12,7 @@
 #include "common/com_error.h"
 #include "support/demo_databases.h"
 #include "test_site.h"
+#include "wrapping_driver.h"
 
 namespace trelix::base {
 namespace {
@@ -20,35 +21,25 @@ using testing::Engine;
 using testing::TestSite;
 
 // Counts the statements that reach the engine; connection strings carry a
-// "counting:" prefix in front of the real one. `snapshot`, when set, stands
-// in for the session's own answer (given the run the test is at).
-class CountingDriver : public Driver {
+// "counting:" prefix. `snapshot`, when set, stands in for the session's own
+// answer (given the run the test is at).
+class CountingDriver : public testing::WrappingDriver {
  public:
-  explicit CountingDriver(std::shared_ptr<Driver> inner) : inner_(std::move(inner)) {}
-  sql::Dialect dialect() const override { return inner_->dialect(); }
-  std::string_view name() const override { return inner_->name(); }
-  Result<std::unique_ptr<Session>> Open(std::string_view connection, std::string_view database) override {
-    auto session = inner_->Open(connection.substr(9), database);
-    if (!session.ok()) return session.status();
-    return std::unique_ptr<Session>(std::make_unique<CountingSession>(this, std::move(session.value())));
-  }
+  explicit CountingDriver(std::shared_ptr<Driver> inner) : WrappingDriver(std::move(inner), "counting") {}
 
   int executed = 0;
   int run = 0;  // set by the test
   std::function<uint64_t(int run, uint64_t own)> snapshot;
 
  private:
-  class CountingSession : public Session {
+  class CountingSession : public testing::ForwardingSession {
    public:
     CountingSession(CountingDriver* driver, std::unique_ptr<Session> inner)
-        : driver_(driver), inner_(std::move(inner)) {}
+        : ForwardingSession(std::move(inner)), driver_(driver) {}
     Result<RecordsetRef> Execute(std::string_view statement, const std::vector<std::string>& databases) override {
       ++driver_->executed;
       return inner_->Execute(statement, databases);
     }
-    bool Healthy() const override { return inner_->Healthy(); }
-    void BeginCall() override { inner_->BeginCall(); }
-    void EndCall() override { inner_->EndCall(); }
     uint64_t Snapshot() const override {
       const uint64_t own = inner_->Snapshot();
       return driver_->snapshot ? driver_->snapshot(driver_->run, own) : own;
@@ -57,15 +48,13 @@ class CountingDriver : public Driver {
       inner_->BeginSnapshot();
       return Snapshot();
     }
-    std::optional<std::string> ColumnType(std::string_view d, std::string_view t, std::string_view c) override {
-      return inner_->ColumnType(d, t, c);
-    }
 
    private:
     CountingDriver* driver_;
-    std::unique_ptr<Session> inner_;
   };
-  std::shared_ptr<Driver> inner_;
+  std::unique_ptr<Session> Wrap(std::unique_ptr<Session> inner) override {
+    return std::make_unique<CountingSession>(this, std::move(inner));
+  }
 };
 
 class RepeatTest : public ::testing::TestWithParam<Engine> {
