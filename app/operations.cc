@@ -10,6 +10,7 @@
 #include "app/query_string.h"
 #include "common/connector_interface.h"
 #include "common/object_factory.h"
+#include "common/utf8.h"
 #include "common/vb_runtime.h"
 #include "features/feature_json.h"
 #include "frame/dispatch.h"

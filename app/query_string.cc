@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace trelix::app {
 namespace {
 
@@ -35,43 +37,6 @@ bool Decode(std::string_view text, std::string* out) {
 }
 
 }  // namespace
-
-bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t extra;
-    uint32_t code;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      code = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      code = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= text.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if ((extra == 1 && code < 0x80) || (extra == 2 && code < 0x800) ||
-        (extra == 3 && (code < 0x10000 || code > 0x10FFFF)) || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
 
 std::string_view QueryOfTarget(std::string_view target) {
   size_t hash = target.find('#');

@@ -32,7 +32,4 @@ QueryString ParseQueryString(std::string_view raw);
 // there is none). A fragment is never sent, but is cut off if present.
 std::string_view QueryOfTarget(std::string_view target);
 
-// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view text);
-
 }  // namespace trelix::app

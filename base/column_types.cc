@@ -138,50 +138,13 @@ bool TakeChar(std::string_view& s, char c) {
   return true;
 }
 
-// Bytes of a valid UTF-8 sequence starting at s[i], or 0.
-size_t Utf8SequenceLength(std::string_view s, size_t i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  size_t n;
-  uint32_t cp;
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) { n = 2; cp = c & 0x1F; }
-  else if (c >= 0xE0 && c <= 0xEF) { n = 3; cp = c & 0x0F; }
-  else if (c >= 0xF0 && c <= 0xF4) { n = 4; cp = c & 0x07; }
-  else return 0;
-  if (i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    const auto cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-    return 0;
-  return n;
-}
-
 }  // namespace
 
-std::string SanitizeUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  if (i == text.size()) return std::string(text);
-  std::string out(text.substr(0, i));
-  while (i < text.size()) {
-    size_t n = Utf8SequenceLength(text, i);
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      out.append(text.substr(i, n));
-      i += n;
-    }
-  }
-  return out;
-}
-
 size_t Utf16Length(std::string_view utf8) {
-  size_t units = 0;
-  for (unsigned char c : utf8) {
+  size_t i = AsciiRunEnd(utf8, 0);
+  size_t units = i;
+  for (; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
     if ((c & 0xC0) != 0x80) units += c >= 0xF0 ? 2 : 1;
   }
   return units;

@@ -16,6 +16,7 @@
 
 #include "common/recordset.h"
 #include "common/status.h"
+#include "common/utf8.h"
 #include "common/variant.h"
 
 namespace trelix::base {
@@ -72,8 +73,7 @@ class ValueTyper {
 // Length of UTF-8 text in UTF-16 code units (how text sizes are counted).
 size_t Utf16Length(std::string_view utf8);
 
-// Text read from a database is untrusted: invalid UTF-8 sequences become
-// U+FFFD, so that everything downstream (XML, JSON, ICU) sees valid text.
-std::string SanitizeUtf8(std::string_view text);
+// Text read from a database is untrusted: it goes through SanitizeUtf8
+// (common/utf8.h), which replaces invalid UTF-8 sequences with U+FFFD.
 
 }  // namespace trelix::base

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +13,7 @@
 
 #include "common/recordset_internal.h"
 #include "common/recordset_values.h"
+#include "common/utf8.h"
 
 namespace trelix {
 
@@ -31,38 +34,38 @@ double NumberFromFloat(double value) {
   return out;
 }
 
-// Strict UTF-8 (no overlong forms, surrogates or code points past U+10FFFF):
-// such text needs no escaping beyond quotes, backslashes and controls.
+// Whether any of the eight bytes of `word`, all ASCII, would need escaping:
+// a control character, a quote or a backslash.
+bool NeedsEscape(uint64_t word) {
+  using utf8_internal::kEveryByte;
+  using utf8_internal::kHighBits;
+  const auto zero_byte = [&](uint64_t v) { return (v - kEveryByte) & ~v & kHighBits; };
+  const uint64_t below_space = (word - 0x20 * kEveryByte) & ~word & kHighBits;
+  return (below_space | zero_byte(word ^ ('"' * kEveryByte)) | zero_byte(word ^ ('\\' * kEveryByte))) != 0;
+}
+
+// Valid UTF-8 without controls, quotes or backslashes: such text goes out
+// as it is. Plain ASCII is checked eight bytes at a time.
 bool IsPlainJsonText(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    const unsigned char c = *p;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (i + 8 <= text.size()) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      if ((word & utf8_internal::kHighBits) == 0 && !NeedsEscape(word)) {
+        i += 8;
+        continue;
+      }
+    }
+    const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       if (c < 0x20 || c == '"' || c == '\\') return false;
-      ++p;
+      ++i;
       continue;
     }
-    int extra;
-    uint32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (end - p <= extra) return false;
-    for (int i = 1; i <= extra; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF))) {
-      return false;
-    }
-    p += extra + 1;
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
   }
   return true;
 }

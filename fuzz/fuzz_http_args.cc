@@ -28,7 +28,7 @@ bool SafeForStatements(const std::string& value) {
 }
 
 bool CleanText(const std::string& text) {
-  return trelix::app::IsValidUtf8(text) && text.find('\0') == std::string::npos;
+  return trelix::IsValidUtf8(text) && text.find('\0') == std::string::npos;
 }
 
 void Convert(const trelix::app::OperationSpec& spec, const trelix::app::RawArgs& args) {

@@ -64,6 +64,13 @@ TEST(Json, SameTextAsTheJsonDocument) {
       {"escapes", {"a\"b", "c"}, {Variant(std::string("q\"\\\n\t\x01\x1f/")), Variant(std::string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\x97"))},
        Json{{"a\"b", "q\"\\\n\t\x01\x1f/"}, {"c", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x9a\x97"}}},
       {"invalid UTF-8 in values and names", {bad_utf8}, {Variant(bad_utf8)}, Json{{bad_utf8, bad_utf8}}},
+      // Plain text is checked eight bytes at a time: whatever needs escaping
+      // is found at any place in the text.
+      {"escapes and invalid bytes past the first eight", {"h", "i", "j", "k"},
+       {Variant("abcdefghi\"jklmnop"), Variant("abcdefghij\\klmnopq"), Variant("abcdefghijklmnopqrstuvw\x1f"),
+        Variant("abcdefghijklmnop\xe9")},
+       Json{{"h", "abcdefghi\"jklmnop"}, {"i", "abcdefghij\\klmnopq"}, {"j", "abcdefghijklmnopqrstuvw\x1f"},
+            {"k", "abcdefghijklmnop\xe9"}}},
       {"numbers", {"d", "e", "f", "g"}, {Variant(1.0), Variant(1e20), Variant(-0.0), Variant(0.1)},
        Json{{"d", 1.0}, {"e", 1e20}, {"f", -0.0}, {"g", 0.1}}},
       {"non-finite", {"n"}, {Variant(std::numeric_limits<double>::infinity())}, Json{{"n", nullptr}}},

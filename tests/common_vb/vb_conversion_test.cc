@@ -215,7 +215,9 @@ TEST(Dates, GeneralDateFormatAndParsing) {
     double value;
     const bool ok = internal::ParseDateText(text, &value);
     ASSERT_EQ(ok, formatted != nullptr) << text;
-    if (ok) EXPECT_EQ(FormatGeneralDate(value), formatted) << text;
+    if (ok) {
+      EXPECT_EQ(FormatGeneralDate(value), formatted) << text;
+    }
   }
   // Before 1899-12-30 the time is stored away from zero.
   EXPECT_EQ(FormatGeneralDate(-1.25), "12/29/1899 6:00:00 AM");
