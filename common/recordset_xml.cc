@@ -1052,57 +1052,105 @@ bool PersistedValue(const ColumnSchema& column, const Variant& v, DataType sourc
 bool PersistsAsItself(const ColumnSchema& column, const Variant& v, DataType source_type) {
   if (v.IsNull() || v.IsEmpty()) return v.IsNull();
   const FieldClass target = ClassOf(column.field.type);
-  if (v.type() == VarType::kString) {
-    return source_type != DataType::kBinary && (target == FieldClass::kText || target == FieldClass::kVariant) &&
-           !std::memchr(v.string().data(), '\0', v.string().size());
+  switch (v.type()) {
+    case VarType::kString:
+      return source_type != DataType::kBinary && (target == FieldClass::kText || target == FieldClass::kVariant) &&
+             !std::memchr(v.string().data(), '\0', v.string().size());
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kLongLong:
+    case VarType::kByte:
+      return target == FieldClass::kInteger && StoredAsIs(column.field, v);
+    case VarType::kCurrency:
+      // Written with all four decimals and read back exactly.
+      return column.field.type == DataType::kCurrency;
+    default:
+      return false;
   }
-  return target == FieldClass::kInteger && StoredAsIs(column.field, v) &&
-         (v.type() == VarType::kLong || v.type() == VarType::kLongLong);
 }
 
-// The direct copy; null where the text route has to be taken. With `take`,
-// values of cells the source holds alone move into the copy, but only when
-// every visible value persists as itself: a copy that fails half way (and
-// falls back to the text route) must find the source whole.
+// The schema a reload of `core`'s saved form reads. A result of the same
+// query has the same fields every time: the parsed schemas of the last few
+// field shapes are kept per thread, under the text they were read from.
+std::shared_ptr<const TableSchema> ReloadedSchema(const RecordsetCore& core) {
+  struct Kept {
+    std::string xml;
+    std::shared_ptr<const TableSchema> schema;
+  };
+  constexpr size_t kKeptShapes = 8;
+  thread_local std::vector<Kept> kept;
+  thread_local size_t next_slot = 0;
+  std::string xml = WriteSchemaXml(core);
+  for (const Kept& k : kept) {
+    if (k.xml == xml) return k.schema;
+  }
+  std::shared_ptr<TableSchema> schema;
+  ReadXml(xml, &schema);
+  Kept entry{std::move(xml), std::move(schema)};
+  if (kept.size() < kKeptShapes) {
+    kept.push_back(std::move(entry));
+    return kept.back().schema;
+  }
+  Kept& slot = kept[next_slot];
+  next_slot = (next_slot + 1) % kKeptShapes;
+  slot = std::move(entry);
+  return slot.schema;
+}
+
+// The direct copy; null where the text route has to be taken. Values that
+// persist as something else are converted first, so that a conversion that
+// fails sends the caller to the text route with the source whole. With
+// `take`, the other values move into the copy where the source holds its
+// cells alone.
 std::shared_ptr<Recordset> CopyDirectly(RecordsetCore& core, bool take) {
   if (!CanCopyDirectly(core)) return nullptr;
   // The fields are what a reload of the schema gives: a few hundred bytes
   // per field, so that every field fact (names, aliases, types, sizes,
   // attributes) comes from the reader itself.
-  std::shared_ptr<TableSchema> schema;
-  std::shared_ptr<Recordset> copy = ReadXml(WriteSchemaXml(core), &schema);
+  std::shared_ptr<const TableSchema> schema = ReloadedSchema(core);
+  auto copy = std::make_shared<Recordset>();
+  for (const ColumnSchema& column : schema->columns) copy->AppendField(column.field);
+  copy->Open();
   RecordsetCore& target = Access::Core(*copy);
-  if (schema->columns.size() != core.width()) return nullptr;
-  target.cells.Mutable().reserve(core.view.size() * core.width());
-  target.states.reserve(core.view.size());
-  std::vector<Variant> values;
-  std::string text;
-  bool move = take && !core.cells.IsShared();
-  for (size_t i = 0; move && i < core.view.size(); ++i) {
-    const Variant* cells = core.RowCells(core.view[i]);
-    for (size_t f = 0; move && f < core.width(); ++f) {
-      move = PersistsAsItself(schema->columns[f], cells[f], core.fields[f].type);
-    }
-  }
-  if (move) {
-    std::vector<Variant>& own = core.cells.Mutable();  // not shared: the same cells
-    for (uint32_t r : core.view) {
-      Variant* cells = own.data() + static_cast<size_t>(r) * core.width();
-      values.assign(std::make_move_iterator(cells), std::make_move_iterator(cells + core.width()));
-      target.AddRow(std::move(values), RowState::kUnchanged);
-    }
+  const size_t width = core.width();
+  if (schema->columns.size() != width) return nullptr;
+  if (width == 0) {
+    // Rows without fields hold no values to append them by.
+    for (size_t i = 0; i < core.view.size(); ++i) target.AddRow({}, RowState::kUnchanged);
     target.RebuildView();
     return copy;
   }
-  for (uint32_t r : core.view) {
-    values.resize(core.width());
-    const Variant* cells = core.RowCells(r);
-    for (size_t f = 0; f < core.width(); ++f) {
-      if (!PersistedValue(schema->columns[f], cells[f], core.fields[f].type, text, values[f])) return nullptr;
+  std::vector<uint8_t> converted_at(core.view.size() * width, 0);
+  std::vector<Variant> converted;
+  std::string text;
+  for (size_t i = 0; i < core.view.size(); ++i) {
+    const Variant* cells = core.RowCells(core.view[i]);
+    for (size_t f = 0; f < width; ++f) {
+      if (PersistsAsItself(schema->columns[f], cells[f], core.fields[f].type)) continue;
+      Variant value;
+      if (!PersistedValue(schema->columns[f], cells[f], core.fields[f].type, text, value)) return nullptr;
+      converted_at[i * width + f] = 1;
+      converted.push_back(std::move(value));
     }
-    target.AddRow(std::move(values), RowState::kUnchanged);
   }
-  target.RebuildView();
+  const bool move = take && !core.cells.IsShared();
+  Variant* own = move ? core.cells.Mutable().data() : nullptr;  // not shared: the same cells
+  std::vector<Variant> block;
+  block.reserve(core.view.size() * width);
+  size_t next_converted = 0;
+  for (size_t i = 0; i < core.view.size(); ++i) {
+    const size_t row = core.view[i];
+    for (size_t f = 0; f < width; ++f) {
+      if (converted_at[i * width + f]) {
+        block.push_back(std::move(converted[next_converted++]));
+      } else if (move) {
+        block.push_back(std::move(own[row * width + f]));
+      } else {
+        block.push_back(core.RowCells(static_cast<uint32_t>(row))[f]);
+      }
+    }
+  }
+  copy->AppendRows(std::move(block));
   return copy;
 }
 

@@ -626,5 +626,29 @@ TEST(PersistedCopy, TakingFromASharingCopyLeavesTheOtherWhole) {
   EXPECT_EQ(original->SaveXml(), before);
 }
 
+// Parsed schemas are kept per field shape: more shapes than are kept (two
+// of each width, with names of the same length), each copied again after
+// the others, still get their own fields.
+TEST(PersistedCopy, ManyFieldShapesInTurn) {
+  for (int round = 0; round < 2; ++round) {
+    for (int shape = 0; shape < 12; ++shape) {
+      const int width = shape / 2 + 1;
+      const std::string prefix = shape % 2 ? "b" : "a";
+      SCOPED_TRACE("round " + std::to_string(round) + ", shape " + std::to_string(shape));
+      std::vector<FieldInfo> fields;
+      std::vector<Variant> row;
+      for (int f = 0; f < width; ++f) {
+        fields.push_back({prefix + std::to_string(f), DataType::kInteger});
+        row.emplace_back(int32_t{f});
+      }
+      auto rs = Fabricated(fields, {row});
+      RecordsetRef copy = CopyVisibleRowsAsPersisted(*rs);
+      ASSERT_EQ(copy->FieldCount(), width);
+      EXPECT_EQ(copy->Field(width - 1).name, fields.back().name);
+      EXPECT_EQ(copy->ValueAt(0, width - 1).integer(), width - 1);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace trelix
