@@ -233,6 +233,34 @@ void AppendKey(std::string& key, const Variant& value) {
   }
 }
 
+// Whether `a` and `b` are the same value of the same type (and so have the
+// same grouping key); false for the kinds not worth comparing here.
+bool Identical(const Variant& a, const Variant& b) {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case VarType::kEmpty:
+    case VarType::kNull:
+      return true;
+    case VarType::kString:
+      return a.string() == b.string();
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kLongLong:
+    case VarType::kByte:
+    case VarType::kBoolean:
+      return a.integer() == b.integer();
+    default:
+      return false;
+  }
+}
+
+bool SameByValues(const Variant* a, const Variant* b, const std::vector<int>& by_index) {
+  for (int index : by_index) {
+    if (!Identical(a[index], b[index])) return false;
+  }
+  return true;
+}
+
 // Groups `child`. A child nobody else holds (`own`) is consumed: its values
 // move into the chapters where it holds its cells alone, and it is closed.
 // Otherwise its visible rows are copied and it is left as it was.
@@ -292,6 +320,13 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command, bool o
     std::string key;
     for (size_t r = 0; r < rows; ++r) {
       const Variant* row = cells.data() + r * w;
+      // Provider rows usually come ordered by the BY columns: a row whose BY
+      // values are those of the row before joins its group without a key.
+      if (r > 0 && SameByValues(row - w, row, by_index)) {
+        group_of_row[r] = group_of_row[r - 1];
+        ++group_size[group_of_row[r]];
+        continue;
+      }
       key.clear();
       for (int index : by_index) AppendKey(key, row[index]);
       auto [found, inserted] = group_of_key.try_emplace(key, static_cast<uint32_t>(first_row.size()));

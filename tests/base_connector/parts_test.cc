@@ -361,9 +361,16 @@ TEST(Shape, GroupKeysOfEveryValueKind) {
       {Variant(-0.0), Variant()},           {Variant(0.0), Variant()},        {Variant(Currency{0}), Variant()},
       {Variant(int32_t{0}), Variant()},     {Variant(int64_t{0}), Variant()}, {Variant("AB"), Variant("C")},
       {Variant::Date(0), Variant()},        {Variant(false), Variant()},
+      // Rows in a row with the same values join without a key of their own;
+      // the same key from other values or types still joins.
+      {Variant("e"), Variant()},            {Variant("e"), Variant()},        {Variant("E"), Variant()},
+      {Variant::Null(), Variant()},         {Variant(), Variant::Null()},     {Variant(int32_t{7}), Variant()},
+      {Variant(int16_t{7}), Variant()},     {Variant(int16_t{7}), Variant()}, {Variant("ab"), Variant("c")},
+      {Variant("ab"), Variant("d")},
   };
-  const std::vector<std::vector<int32_t>> expected = {{0, 14}, {1},      {2, 3},       {4, 5},  {6, 7}, {8},
-                                                      {9, 10, 15}, {11}, {12, 13, 16}};
+  const std::vector<std::vector<int32_t>> expected = {
+      {0, 14, 25}, {1}, {2, 3}, {4, 5}, {6, 7}, {8, 17, 18, 19}, {9, 10, 15}, {11}, {12, 13, 16}, {20, 21},
+      {22, 23, 24}, {26}};
   auto run = [&](const std::string&) -> Result<RecordsetRef> {
     auto rs = std::make_shared<Recordset>();
     rs->AppendField("a", DataType::kVariant);
