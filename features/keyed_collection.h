@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,6 +49,25 @@ inline std::string FoldKey(std::string_view key) {
   return folded;
 }
 
+// The position that `key` writes in plain decimal (no sign, no leading
+// zero), when it is below `count`. Digits have no case: such a key is
+// equal, ignoring case, only to itself.
+inline std::optional<size_t> PositionOfText(std::string_view key, size_t count) {
+  if (key.empty() || key.size() > 9 || (key.size() > 1 && key[0] == '0')) return std::nullopt;
+  size_t position = 0;
+  for (char c : key) {
+    if (c < '0' || c > '9') return std::nullopt;
+    position = position * 10 + static_cast<size_t>(c - '0');
+  }
+  if (position >= count) return std::nullopt;
+  return position;
+}
+
+// Whether `key` is `position` in plain decimal.
+inline bool IsPositionText(std::string_view key, size_t position) {
+  return PositionOfText(key, position + 1) == position;
+}
+
 }  // namespace keyed_collection_internal
 
 template <class T>
@@ -62,14 +82,18 @@ class KeyedCollection {
 
   int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
 
-  void Reserve(size_t count) {
-    entries_.reserve(count);
-    positions_.reserve(count);
-  }
+  void Reserve(size_t count) { entries_.reserve(count); }
 
   // Appends `item` at the end under `key`. Raises 457 for a key already
   // present, leaving the collection unchanged.
   void Add(ItemRef item, std::string_view key) {
+    if (keys_are_positions_) {
+      if (keyed_collection_internal::IsPositionText(key, entries_.size())) {
+        entries_.push_back(Entry{std::string(key), std::move(item)});
+        return;
+      }
+      IndexKeys();
+    }
     auto [slot, inserted] = positions_.try_emplace(keyed_collection_internal::FoldKey(key), Count());
     if (!inserted) RaiseVbError(kErrDuplicateKey);
     try {
@@ -88,6 +112,11 @@ class KeyedCollection {
 
   // The item under `key` (case-insensitive); raises 5 when there is none.
   const ItemRef& ByKey(std::string_view key) const {
+    if (keys_are_positions_) {
+      const auto position = keyed_collection_internal::PositionOfText(key, entries_.size());
+      if (!position) RaiseVbError(kErrInvalidProcedureCall);
+      return entries_[*position].item;
+    }
     auto found = positions_.find(keyed_collection_internal::FoldKey(key));
     if (found == positions_.end()) RaiseVbError(kErrInvalidProcedureCall);
     return entries_[static_cast<size_t>(found->second)].item;
@@ -136,7 +165,20 @@ class KeyedCollection {
  private:
   static constexpr int32_t kErrDuplicateKey = 457;
 
+  // From the position keys to the map, once a key of another form comes.
+  void IndexKeys() {
+    std::unordered_map<std::string, int32_t> positions;
+    positions.reserve(entries_.capacity());
+    for (size_t i = 0; i < entries_.size(); ++i) positions.emplace(entries_[i].key, static_cast<int32_t>(i));
+    positions_ = std::move(positions);
+    keys_are_positions_ = false;
+  }
+
   std::vector<Entry> entries_;
+  // While every key is its item's 0-based position in decimal ("0", "1",
+  // ...: how the comparison keys features), keys need no map: a position
+  // key can equal no earlier key, and such a key is found by its number.
+  bool keys_are_positions_ = true;
   std::unordered_map<std::string, int32_t> positions_;  // folded key -> 0-based position
 };
 

@@ -167,5 +167,38 @@ TEST(KeyedCollectionTest, KeysIgnoreCaseUnicodeAware) {
   EXPECT_EQ(collection.entries()[0].key, "Ärger");  // the key as given
 }
 
+// Keys "0", "1", ... in order (how features are keyed) and keys of any other
+// form, mixed in either order: the same lookups and errors as a map of keys.
+TEST(KeyedCollectionTest, PositionKeysAmongOtherKeys) {
+  const std::vector<std::vector<std::string>> orders = {
+      {"0", "1", "2", "x", "4", "10"}, {"5", "0", "1", "x", "4", "10"}, {"1", "0", "2", "x", "4", "10"}};
+  for (const auto& keys : orders) {
+    SCOPED_TRACE(keys[0] + "," + keys[1]);
+    KeyedCollection<VehicleFeatureInfo> collection;
+    for (const std::string& key : keys) collection.Add(std::make_shared<VehicleFeatureInfo>(), key);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      EXPECT_EQ(collection.Item(Variant(keys[i])), collection.At(static_cast<int64_t>(i) + 1)) << keys[i];
+      EXPECT_EQ(Raised([&] { collection.Add(std::make_shared<VehicleFeatureInfo>(), keys[i]); }).number(), 457)
+          << keys[i];
+    }
+    EXPECT_EQ(collection.Item(Variant("X")), collection.At(4));
+    for (const char* missing : {"01", "3", "6", "-0", "+1", " 1", ""}) {
+      EXPECT_EQ(Raised([&] { collection.ByKey(missing); }).number(), 5) << missing;
+    }
+    EXPECT_EQ(collection.Count(), 6);
+  }
+  // Only position keys: found by number, and nothing past the last one.
+  KeyedCollection<VehicleFeatureInfo> positions;
+  for (int i = 0; i < 12; ++i) positions.Add(std::make_shared<VehicleFeatureInfo>(), std::to_string(i));
+  EXPECT_EQ(positions.ByKey("11"), positions.At(12));
+  EXPECT_EQ(positions.ByKey("0"), positions.At(1));
+  for (const char* missing : {"12", "011", "1a", "99999999999"}) {
+    EXPECT_EQ(Raised([&] { positions.ByKey(missing); }).number(), 5) << missing;
+  }
+  EXPECT_EQ(Raised([&] { positions.Add(std::make_shared<VehicleFeatureInfo>(), "11"); }).number(), 457);
+  positions.Add(std::make_shared<VehicleFeatureInfo>(), "12");
+  EXPECT_EQ(positions.ByKey("12"), positions.At(13));
+}
+
 }  // namespace
 }  // namespace trelix
