@@ -320,7 +320,7 @@ Result<RecordsetRef> Group(Recordset& child, const ShapeCommand& command, bool o
     std::string key;
     for (size_t r = 0; r < rows; ++r) {
       const Variant* row = cells.data() + r * w;
-      // Provider rows usually come ordered by the BY columns: a row whose BY
+      // Provider rows often come ordered by the BY columns: a row whose BY
       // values are those of the row before joins its group without a key.
       if (r > 0 && SameByValues(row - w, row, by_index)) {
         group_of_row[r] = group_of_row[r - 1];
