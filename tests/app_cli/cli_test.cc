@@ -245,7 +245,9 @@ TEST_F(CliTest, TraceWritesOneJsonLinePerConnectorCall) {
     EXPECT_FALSE(json["text"].get<std::string>().empty()) << text;
     EXPECT_GE(json["ms"].get<double>(), 0.0);
     seen.insert(op);
-    if (op != "ExecuteShape") EXPECT_EQ(json["handle"], op == "ExecuteQuery" ? 0 : 7) << text;
+    if (op != "ExecuteShape") {
+      EXPECT_EQ(json["handle"], op == "ExecuteQuery" ? 0 : 7) << text;
+    }
   }
   EXPECT_GT(count, 0);
   EXPECT_TRUE(seen.count("ExecuteQuery") || seen.count("ExecuteShape"));
