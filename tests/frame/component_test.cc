@@ -48,7 +48,9 @@ TEST(ComponentClassesTest, ClassTable) {
     EXPECT_EQ(c.creatable(), !std::get<1>(expected[i]).empty());
     // Only the creatable classes carry the transaction attribute, as "not supported".
     EXPECT_EQ(c.has_transaction_attribute, c.creatable()) << c.name;
-    if (c.has_transaction_attribute) EXPECT_EQ(c.transaction_attribute, 0);
+    if (c.has_transaction_attribute) {
+      EXPECT_EQ(c.transaction_attribute, 0);
+    }
     EXPECT_EQ(c.interface_name, "_" + std::string(c.name));
     EXPECT_EQ(FindComponentClass(c.name), &c);
   }

@@ -144,7 +144,9 @@ TEST(DispatchTest, DispatchIds) {
     if (member.name != "Title" || member.kind == InvokeKind::kPropertyPut) {
       EXPECT_TRUE(ids.insert(member.dispid).second) << member.name;
     }
-    if (member.name != "NewEnum" && member.name != "Item") EXPECT_GT(member.dispid, 0) << member.name;
+    if (member.name != "NewEnum" && member.name != "Item") {
+      EXPECT_GT(member.dispid, 0) << member.name;
+    }
   }
 }
 
