@@ -153,11 +153,11 @@ RecordsetRef Connector::ExecuteQuery(const std::string& sql, const std::string& 
 RecordsetRef Connector::ExecuteShape(const std::string& command, const std::string& database,
                                      const std::string& connection) {
   TraceScope trace("ExecuteShape", database, command, 0);
-  auto parsed = ParseShape(command);
+  auto parsed = ParseShapeCached(command);
   if (!parsed.ok()) Raise(kErrCommand, kConnectorSource, parsed.status());
   // Provider commands run like any statement; their errors leave as they
   // are raised there.
-  auto shaped = base::ExecuteShape(parsed.value(), [&](const std::string& provider_text) -> Result<RecordsetRef> {
+  auto shaped = base::ExecuteShape(*parsed.value(), [&](const std::string& provider_text) -> Result<RecordsetRef> {
     return Query(provider_text, database, connection);
   });
   if (!shaped.ok()) Raise(kErrCommand, kConnectorSource, shaped.status());

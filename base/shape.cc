@@ -8,6 +8,7 @@
 #include "base/text_fold.h"
 #include "common/ascii.h"
 #include "common/com_error.h"
+#include "common/round_robin_cache.h"
 
 namespace trelix::base {
 namespace {
@@ -399,6 +400,14 @@ Result<ShapeCommand> ParseShape(std::string_view text) {
   if (!command.ok()) return command.status();
   if (!parser.AtEnd()) return parser.Error("unexpected text after the command");
   return command;
+}
+
+Result<std::shared_ptr<const ShapeCommand>> ParseShapeCached(std::string_view text) {
+  thread_local RoundRobinCache<std::shared_ptr<const ShapeCommand>> parsed;
+  if (const auto* command = parsed.Find(text)) return *command;
+  auto command = ParseShape(text);
+  if (!command.ok()) return command.status();
+  return parsed.Keep(std::string(text), std::make_shared<const ShapeCommand>(std::move(command.value())));
 }
 
 Result<RecordsetRef> ExecuteShape(const ShapeCommand& command, const ProviderRunner& run) {

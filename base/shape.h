@@ -45,6 +45,10 @@ Result<ShapeCommand> ParseShape(std::string_view text);
 // throws passes through ExecuteShape unchanged.
 using ProviderRunner = std::function<Result<RecordsetRef>(const std::string& provider_text)>;
 
+// ParseShape through a per-thread cache of the last few commands parsed: a
+// page sends the same few commands on every call. Errors are not kept.
+Result<std::shared_ptr<const ShapeCommand>> ParseShapeCached(std::string_view text);
+
 // Executes a parsed command. InvalidArgument when a BY field is not a field
 // of the child rowset.
 Result<RecordsetRef> ExecuteShape(const ShapeCommand& command, const ProviderRunner& run);

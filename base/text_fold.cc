@@ -4,6 +4,8 @@
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +13,19 @@ namespace trelix::base {
 namespace {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint64_t EveryByte(uint8_t b) { return 0x0101010101010101ULL * b; }
+
+// LowerAscii on each byte of eight ASCII bytes (no high bit set): a byte
+// gets 0x20 added where it lies in 'A'..'Z'. Each sum stays below 0x100,
+// so no carry crosses into the next byte.
+uint64_t LowerAsciiWord(uint64_t word) {
+  const uint64_t at_least_a = word + EveryByte(0x80 - 'A');
+  const uint64_t above_z = word + EveryByte(0x7F - 'Z');
+  const uint64_t upper = at_least_a & ~above_z & kHighBits;
+  return word | (upper >> 2);
+}
 
 bool IsAscii(std::string_view s) {
   for (char c : s) {
@@ -25,7 +40,15 @@ void AppendFoldCase(std::string& out, std::string_view utf8) {
   const size_t start = out.size();
   out.append(utf8);
   char* folded = out.data() + start;
-  for (size_t i = 0; i < utf8.size(); ++i) {
+  size_t i = 0;
+  for (; i + 8 <= utf8.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, folded + i, 8);
+    if (word & kHighBits) break;  // the byte loop falls back to ICU
+    word = LowerAsciiWord(word);
+    std::memcpy(folded + i, &word, 8);
+  }
+  for (; i < utf8.size(); ++i) {
     if (static_cast<unsigned char>(folded[i]) >= 0x80) {
       out.resize(start);
       out += FoldCase(utf8);
@@ -65,9 +88,27 @@ std::string FoldCase(std::string_view utf8) {
 
 int CompareFolded(std::string_view a, std::string_view b) {
   // ASCII fast path: the common case, and the one that must match SQLite's
-  // built-in NOCASE byte for byte.
+  // built-in NOCASE byte for byte. Up to eight bytes are lowered and
+  // compared at a time while both texts stay ASCII (a short rest is padded
+  // with zero bytes on both sides, which compare equal).
   const size_t common = std::min(a.size(), b.size());
   size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (i < common) {
+      const size_t n = std::min<size_t>(8, common - i);
+      uint64_t wa = 0, wb = 0;
+      std::memcpy(&wa, a.data() + i, n);
+      std::memcpy(&wb, b.data() + i, n);
+      if ((wa | wb) & kHighBits) break;  // a non-ASCII byte: the byte loop finds it
+      const uint64_t la = LowerAsciiWord(wa), lb = LowerAsciiWord(wb);
+      if (la != lb) {
+        // The lowest differing byte comes first in the text.
+        const int shift = std::countr_zero(la ^ lb) & ~7;
+        return static_cast<uint8_t>(la >> shift) < static_cast<uint8_t>(lb >> shift) ? -1 : 1;
+      }
+      i += n;
+    }
+  }
   for (; i < common; ++i) {
     const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
     if ((ca | cb) >= 0x80) break;

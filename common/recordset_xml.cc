@@ -20,6 +20,7 @@
 #include "common/com_error.h"
 #include "common/recordset.h"
 #include "common/recordset_internal.h"
+#include "common/round_robin_cache.h"
 #include "common/recordset_xml.h"
 #include "common/stream.h"
 
@@ -1073,28 +1074,12 @@ bool PersistsAsItself(const ColumnSchema& column, const Variant& v, DataType sou
 // query has the same fields every time: the parsed schemas of the last few
 // field shapes are kept per thread, under the text they were read from.
 std::shared_ptr<const TableSchema> ReloadedSchema(const RecordsetCore& core) {
-  struct Kept {
-    std::string xml;
-    std::shared_ptr<const TableSchema> schema;
-  };
-  constexpr size_t kKeptShapes = 8;
-  thread_local std::vector<Kept> kept;
-  thread_local size_t next_slot = 0;
+  thread_local RoundRobinCache<std::shared_ptr<const TableSchema>> kept;
   std::string xml = WriteSchemaXml(core);
-  for (const Kept& k : kept) {
-    if (k.xml == xml) return k.schema;
-  }
+  if (const auto* schema = kept.Find(xml)) return *schema;
   std::shared_ptr<TableSchema> schema;
   ReadXml(xml, &schema);
-  Kept entry{std::move(xml), std::move(schema)};
-  if (kept.size() < kKeptShapes) {
-    kept.push_back(std::move(entry));
-    return kept.back().schema;
-  }
-  Kept& slot = kept[next_slot];
-  next_slot = (next_slot + 1) % kKeptShapes;
-  slot = std::move(entry);
-  return slot.schema;
+  return kept.Keep(std::move(xml), std::move(schema));
 }
 
 // The direct copy; null where the text route has to be taken. Values that

@@ -208,6 +208,47 @@ TEST(TextFold, IgnoresCaseKeepsAccentsAndAsciiOrder) {
   }
 }
 
+// Long texts are compared several bytes at a time: a difference, a case
+// change or a non-ASCII character at any position of either text must give
+// the order of the folded forms.
+TEST(TextFold, CompareAgreesWithFoldedOrderAtEveryPosition) {
+  auto sign = [](int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; };
+  const std::string base = "Standard Equipment - Interior Trim Level 2 [A@Z`{~]";
+  for (size_t pos = 0; pos < base.size(); ++pos) {
+    std::vector<std::string> variants;
+    for (const char* insert : {"A", "a", "Z", "z", "@", "[", "`", "{", "_", "\x7f", "É", "é", "ß"}) {
+      std::string changed = base;
+      changed.replace(pos, 1, insert);
+      variants.push_back(changed);
+    }
+    std::string upper = base, lower = base;
+    for (size_t i = pos; i < base.size(); ++i) {
+      upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upper[i])));
+      lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[i])));
+    }
+    // Two differences in one eight-byte stretch: the first decides.
+    for (const char* pair : {"!~", "~!"}) {
+      std::string changed = base;
+      changed[pos] = pair[0];
+      if (pos + 3 < changed.size()) changed[pos + 3] = pair[1];
+      variants.push_back(changed);
+    }
+    variants.push_back(upper);
+    variants.push_back(lower);
+    variants.push_back(base.substr(0, pos));
+    for (const std::string& a : variants) {
+      std::string key = "K";
+      AppendFoldCase(key, a);
+      ASSERT_EQ(key, "K" + FoldCase(a));
+      for (const std::string& b : {base, upper, variants.front(), variants.back()}) {
+        const int expected = sign(FoldCase(a).compare(FoldCase(b)));
+        ASSERT_EQ(CompareFolded(a, b), expected) << '"' << a << "\" vs \"" << b << '"';
+        ASSERT_EQ(CompareFolded(b, a), -expected) << '"' << b << "\" vs \"" << a << '"';
+      }
+    }
+  }
+}
+
 TEST(MemoryCache, BoundedLeastRecentlyUsedFirst) {
   std::vector<std::vector<Variant>> rows;
   for (int32_t i = 0; i < 20; ++i) rows.push_back({Variant(i)});
@@ -264,6 +305,18 @@ TEST(Shape, ParsesTheCommandForms) {
     auto parsed = ParseShape(text);
     ASSERT_TRUE(parsed.ok()) << text << ": " << parsed.status().message();
     EXPECT_EQ(std::tie(parsed->alias, parsed->chapter_name, parsed->by), std::tie(alias, chapter, by)) << text;
+  }
+  // The per-thread cache answers each text with its own command, also once
+  // more texts have passed than it keeps.
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 12; ++i) {
+      const std::string by = "a" + std::to_string(i);
+      auto parsed = ParseShapeCached("SHAPE {SELECT " + std::to_string(i) + "} AS x COMPUTE x BY " + by);
+      ASSERT_TRUE(parsed.ok()) << by;
+      EXPECT_EQ(parsed.value()->provider_text, "SELECT " + std::to_string(i));
+      EXPECT_EQ(parsed.value()->by, std::vector<std::string>{by});
+    }
+    EXPECT_FALSE(ParseShapeCached("SHAPE {SELECT 1} AS x COMPUTE y BY a").ok());
   }
   std::string deep;
   for (int i = 0; i < 40; ++i) deep += "SHAPE (";
