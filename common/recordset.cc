@@ -337,9 +337,19 @@ void RecordsetCore::EnsureInverse() {
 
 void RecordsetCore::BuildIndex(size_t field) {
   auto index = std::make_unique<FieldIndex>();
+  // Results often come ordered by the field: a row whose key is the one
+  // before joins that bucket without a lookup (map nodes never move).
+  std::vector<uint32_t>* last_bucket = nullptr;
+  std::string last_key;
   for (uint32_t r = 0; r < row_count(); ++r) {
     if (!IsLive(r)) continue;
-    if (auto key = IndexKeyOf(Cell(r, field), classes[field])) index->buckets[*key].push_back(r);
+    auto key = IndexKeyOf(Cell(r, field), classes[field]);
+    if (!key) continue;
+    if (!last_bucket || *key != last_key) {
+      last_bucket = &index->buckets[*key];
+      last_key = std::move(*key);
+    }
+    last_bucket->push_back(r);
   }
   index->built = true;
   indexes[field] = std::move(index);
