@@ -67,7 +67,10 @@ struct Site {
 
 std::string VehicleList(int count) {
   std::string list;
-  for (int i = 0; i < count; ++i) list += (i ? "," : "") + std::to_string(kFirstVehicle + i);
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) list += ',';
+    list += std::to_string(kFirstVehicle + i);
+  }
   return list;
 }
 
