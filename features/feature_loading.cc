@@ -159,7 +159,9 @@ void VehicleFeatures::FillFeatureCategories(const Recordset& rs, SchemaIdList& s
     if (!IsIntegerField(schema) || category.IsNull()) continue;
     const int64_t id = schema.integer();
     if (id < INT32_MIN || id > INT32_MAX) continue;
-    by_schema.try_emplace(static_cast<int32_t>(id), vb::CStr(category));
+    // The first row of a feature decides; the text is copied only for it.
+    auto [entry, inserted] = by_schema.try_emplace(static_cast<int32_t>(id));
+    if (inserted) entry->second = vb::CStr(category);
   }
   for (size_t j = 0; j < schema_list.size(); ++j) {
     auto found = by_schema.find(schema_list.schema_id[j]);
