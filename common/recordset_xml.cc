@@ -20,8 +20,8 @@
 #include "common/com_error.h"
 #include "common/recordset.h"
 #include "common/recordset_internal.h"
-#include "common/round_robin_cache.h"
 #include "common/recordset_xml.h"
+#include "common/round_robin_cache.h"
 #include "common/stream.h"
 
 namespace trelix {
