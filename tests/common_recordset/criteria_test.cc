@@ -36,38 +36,30 @@ TEST_P(FilterTest, SelectsRowsScannedAndIndexed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Grammar, FilterTest,
-    ::testing::Values(
-        FilterCase{"id = 3", {3}}, FilterCase{"id=3", {3}}, FilterCase{"  id = 2  ", {2}},
-        FilterCase{"id <> 3", {1, 2, 4, 5, 6}}, FilterCase{"id < 3", {1, 2}}, FilterCase{"id <= 3", {1, 2, 3}},
-        FilterCase{"id > 4", {5, 6}}, FilterCase{"id >= 5", {5, 6}}, FilterCase{"id = '4'", {4}},
-        FilterCase{"id = 3.5", {}}, FilterCase{"id < 2.5", {1, 2}}, FilterCase{"id = -1", {}},
+    ::testing::ValuesIn(std::vector<FilterCase>{
+        {"id = 3", {3}}, {"id=3", {3}}, {"  id = 2  ", {2}}, {"id <> 3", {1, 2, 4, 5, 6}}, {"id < 3", {1, 2}},
+        {"id <= 3", {1, 2, 3}}, {"id > 4", {5, 6}}, {"id >= 5", {5, 6}}, {"id = '4'", {4}}, {"id = 3.5", {}},
+        {"id < 2.5", {1, 2}}, {"id = -1", {}},
         // Texts ignore case, Unicode-aware (full folding: ß is ss).
-        FilterCase{"name = 'alpha'", {1, 5}}, FilterCase{"name = 'ärger'", {4}},
-        FilterCase{"name = 'STRASSE'", {6}}, FilterCase{"name > 'beta'", {3, 4, 6}},
-        FilterCase{"note = 'O''Malley'", {3}}, FilterCase{"note = #O'Malley#", {3}},
-        FilterCase{"name LIKE 'al*'", {1, 5}}, FilterCase{"name like 'AL%'", {1, 5}},
-        FilterCase{"name LIKE '%RAY%'", {3}}, FilterCase{"name LIKE '*ä*'", {4}}, FilterCase{"name LIKE 'beta'", {2}},
-        FilterCase{"name LIKE '*'", {1, 2, 3, 4, 5, 6}}, FilterCase{"note LIKE '*'", {1, 3, 4, 5, 6}},
+        {"name = 'alpha'", {1, 5}}, {"name = 'ärger'", {4}}, {"name = 'STRASSE'", {6}}, {"name > 'beta'", {3, 4, 6}},
+        {"note = 'O''Malley'", {3}}, {"note = #O'Malley#", {3}}, {"name LIKE 'al*'", {1, 5}},
+        {"name like 'AL%'", {1, 5}}, {"name LIKE '%RAY%'", {3}}, {"name LIKE '*ä*'", {4}}, {"name LIKE 'beta'", {2}},
+        {"name LIKE '*'", {1, 2, 3, 4, 5, 6}}, {"note LIKE '*'", {1, 3, 4, 5, 6}},
         // Null: only the Null tests match it.
-        FilterCase{"note = Null", {2}}, FilterCase{"note <> NULL", {1, 3, 4, 5, 6}},
-        FilterCase{"note <> 'x'", {3, 4, 5, 6}}, FilterCase{"price > 10", {1, 2}},
-        FilterCase{"price = '20'", {2}}, FilterCase{"price = $20.00", {2}}, FilterCase{"price < 0", {6}},
-        FilterCase{"price = 10.5", {1}}, FilterCase{"qty = 1.5E0", {1}}, FilterCase{"qty < 0", {3}},
-        FilterCase{"qty = 325e-2", {5}},
-        FilterCase{"when = #1/15/2024#", {1, 5}}, FilterCase{"when > '2024-01-01'", {1, 3, 5}},
-        FilterCase{"when = #2024-06-01 12:30:00#", {3}}, FilterCase{"when = #6/1/2024 12:30:00 PM#", {3}},
-        FilterCase{"when = Null", {4}}, FilterCase{"flag = True", {1, 3, 5}}, FilterCase{"flag = 0", {2, 4, 6}},
-        FilterCase{"flag = -1", {1, 3, 5}},
+        {"note = Null", {2}}, {"note <> NULL", {1, 3, 4, 5, 6}}, {"note <> 'x'", {3, 4, 5, 6}}, {"price > 10", {1, 2}},
+        {"price = '20'", {2}}, {"price = $20.00", {2}}, {"price < 0", {6}}, {"price = 10.5", {1}}, {"qty = 1.5E0", {1}},
+        {"qty < 0", {3}}, {"qty = 325e-2", {5}}, {"when = #1/15/2024#", {1, 5}}, {"when > '2024-01-01'", {1, 3, 5}},
+        {"when = #2024-06-01 12:30:00#", {3}}, {"when = #6/1/2024 12:30:00 PM#", {3}}, {"when = Null", {4}},
+        {"flag = True", {1, 3, 5}}, {"flag = 0", {2, 4, 6}}, {"flag = -1", {1, 3, 5}},
         // AND, OR, groups: an OR of AND-groups; AND binds tighter.
-        FilterCase{"id = 1 AND name = 'alpha'", {1}}, FilterCase{"id = 1 OR id = 2", {1, 2}},
-        FilterCase{"id = 1 or id = 2", {1, 2}}, FilterCase{"(id = 1 AND flag = true) OR (id = 2)", {1, 2}},
-        FilterCase{"id = 1 OR id = 2 AND flag = true", {1}}, FilterCase{"id = 2 AND flag = false OR id = 6", {2, 6}},
-        FilterCase{"(id=1) AND (flag=true)", {1}}, FilterCase{"((id = 1))", {1}},
-        FilterCase{"((((((((((((((((((((id = 1))))))))))))))))))))", {1}},
-        FilterCase{"(id = 1 OR id = 2) OR id = 3", {1, 2, 3}}, FilterCase{"[name] = 'beta'", {2}},
-        FilterCase{" id <>3 AND id <>4", {1, 2, 5, 6}},
-        FilterCase{"(id = 1 AND flag = true)  OR (id = 2 AND name = 'BETA')", {1, 2}},
-        FilterCase{"(name = 'alpha' AND id = 5) OR (name = 'alpha' AND id = 1)", {1, 5}}));
+        {"id = 1 AND name = 'alpha'", {1}}, {"id = 1 OR id = 2", {1, 2}}, {"id = 1 or id = 2", {1, 2}},
+        {"(id = 1 AND flag = true) OR (id = 2)", {1, 2}}, {"id = 1 OR id = 2 AND flag = true", {1}},
+        {"id = 2 AND flag = false OR id = 6", {2, 6}}, {"(id=1) AND (flag=true)", {1}}, {"((id = 1))", {1}},
+        {"((((((((((((((((((((id = 1))))))))))))))))))))", {1}}, {"(id = 1 OR id = 2) OR id = 3", {1, 2, 3}},
+        {"[name] = 'beta'", {2}}, {" id <>3 AND id <>4", {1, 2, 5, 6}},
+        {"(id = 1 AND flag = true)  OR (id = 2 AND name = 'BETA')", {1, 2}},
+        {"(name = 'alpha' AND id = 5) OR (name = 'alpha' AND id = 1)", {1, 5}},
+    }));
 
 struct ErrorCase {
   std::string criteria;
@@ -87,18 +79,16 @@ TEST_P(FilterErrorTest, RaisesAndKeepsState) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errors, FilterErrorTest,
-    ::testing::Values(ErrorCase{"id = ", 3001}, ErrorCase{"id", 3001}, ErrorCase{"= 3", 3001},
-                      ErrorCase{"(id = 1 OR id = 2) AND flag = true", 3001},
-                      ErrorCase{"flag = true AND (id = 1 OR id = 2)", 3001}, ErrorCase{"nosuch = 1", 3265},
-                      ErrorCase{"id = 1 AND nosuch = 1", 3265}, ErrorCase{"name LIKE '*pha'", 3001},
-                      ErrorCase{"name LIKE 'a*a'", 3001}, ErrorCase{"id = 'abc'", 3001}, ErrorCase{"id > Null", 3001},
-                      ErrorCase{"name = 'open", 3001}, ErrorCase{"id = 1 AND", 3001}, ErrorCase{"id = 1 OR", 3001},
-                      ErrorCase{"(id = 1", 3001}, ErrorCase{"id = 1)", 3001}, ErrorCase{"id == 1", 3001},
-                      ErrorCase{"name = abc", 3001}, ErrorCase{"id LIKE '1*'", 3001}, ErrorCase{"id = 1 id = 2", 3001},
-                      ErrorCase{"when = #13/45/2024#", 3001}, ErrorCase{"[name = 'x'", 3001},
-                      ErrorCase{"id = 1 AND AND id = 2", 3001}, ErrorCase{"note = #x", 3001},
-                      // Nesting this deep is refused, not a crash.
-                      ErrorCase{std::string(100000, '(') + "id = 1" + std::string(100000, ')'), 3001}));
+    ::testing::ValuesIn(std::vector<ErrorCase>{
+        {"id = ", 3001}, {"id", 3001}, {"= 3", 3001}, {"(id = 1 OR id = 2) AND flag = true", 3001},
+        {"flag = true AND (id = 1 OR id = 2)", 3001}, {"nosuch = 1", 3265}, {"id = 1 AND nosuch = 1", 3265},
+        {"name LIKE '*pha'", 3001}, {"name LIKE 'a*a'", 3001}, {"id = 'abc'", 3001}, {"id > Null", 3001},
+        {"name = 'open", 3001}, {"id = 1 AND", 3001}, {"id = 1 OR", 3001}, {"(id = 1", 3001}, {"id = 1)", 3001},
+        {"id == 1", 3001}, {"name = abc", 3001}, {"id LIKE '1*'", 3001}, {"id = 1 id = 2", 3001},
+        {"when = #13/45/2024#", 3001}, {"[name = 'x'", 3001}, {"id = 1 AND AND id = 2", 3001}, {"note = #x", 3001},
+        // Nesting this deep is refused, not a crash.
+        {std::string(100000, '(') + "id = 1" + std::string(100000, ')'), 3001},
+    }));
 
 // Compiled criteria are kept per thread by field shape: one text on
 // recordsets of other field orders or types, on other threads and after the
@@ -197,8 +187,6 @@ TEST(FilterState, PendingRecordsGroup) {
   EXPECT_EQ(rs->RecordCount(), 0);
 }
 
-// --- Sort ------------------------------------------------------------------
-
 struct SortCase {
   const char* sort;
   std::vector<int> ids;
@@ -217,17 +205,16 @@ TEST_P(SortTest, OrdersRows) {
 
 INSTANTIATE_TEST_SUITE_P(
     Keys, SortTest,
-    ::testing::Values(
-        SortCase{"id DESC", {6, 5, 4, 3, 2, 1}}, SortCase{"id", {1, 2, 3, 4, 5, 6}},
+    ::testing::ValuesIn(std::vector<SortCase>{
+        {"id DESC", {6, 5, 4, 3, 2, 1}}, {"id", {1, 2, 3, 4, 5, 6}},
         // Equal keys keep their order (stable); texts compare folded, in code
         // point order.
-        SortCase{"name", {1, 5, 2, 3, 6, 4}}, SortCase{"name DESC", {4, 6, 3, 2, 1, 5}},
-        SortCase{"name ASC, id DESC", {5, 1, 2, 3, 6, 4}},
+        {"name", {1, 5, 2, 3, 6, 4}}, {"name DESC", {4, 6, 3, 2, 1, 5}}, {"name ASC, id DESC", {5, 1, 2, 3, 6, 4}},
         // Null first ascending, last descending.
-        SortCase{"price", {5, 6, 4, 3, 1, 2}}, SortCase{"price desc", {2, 1, 3, 4, 6, 5}},
-        SortCase{"when, id desc", {4, 6, 2, 5, 1, 3}}, SortCase{"flag, qty DESC", {6, 2, 4, 5, 1, 3}},
-        SortCase{"[note] desc", {4, 1, 6, 3, 5, 2}}, SortCase{" qty , id ", {3, 4, 1, 2, 5, 6}},
-        SortCase{"", {1, 2, 3, 4, 5, 6}}));
+        {"price", {5, 6, 4, 3, 1, 2}}, {"price desc", {2, 1, 3, 4, 6, 5}}, {"when, id desc", {4, 6, 2, 5, 1, 3}},
+        {"flag, qty DESC", {6, 2, 4, 5, 1, 3}}, {"[note] desc", {4, 1, 6, 3, 5, 2}}, {" qty , id ", {3, 4, 1, 2, 5, 6}},
+        {"", {1, 2, 3, 4, 5, 6}},
+    }));
 
 TEST(SortState, CombinesWithFilterInEitherOrder) {
   auto rs = People();
@@ -259,8 +246,6 @@ TEST(SortState, Errors) {
   EXPECT_EQ(rs->Sort(), "id DESC");
   EXPECT_THAT(VisibleIds(*rs), ElementsAreArray({6, 5, 4, 3, 2, 1}));
 }
-
-// --- Find ------------------------------------------------------------------
 
 constexpr int kAtEof = 0, kAtBof = -1, kAtBofAndEof = -2;
 
@@ -301,8 +286,6 @@ TEST(Find, Errors) {
   EXPECT_EQ(ErrorOf([&] { rs->Find("id = 1", 0, 2); }), 3001);
   EXPECT_EQ(rs->Value("id").integer(), 2);  // unmoved
 }
-
-// --- Indexes against scans ----------------------------------------------------
 
 // Many rows, repeated values, edits and deletes: every filter and find gives
 // the same rows with and without the indexes.

@@ -177,8 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
     }));
 
 TEST(Editing, NullNeedsANullableField) {
-  const std::vector<FieldInfo> fields = {{"strict", DataType::kInteger, 0, 0},
-                                                     {"nullable", DataType::kInteger, 0, 0x20}};
+  const std::vector<FieldInfo> fields = {{"strict", DataType::kInteger, 0, 0}, {"nullable", DataType::kInteger, 0, 0x20}};
   auto rs = Fabricated(fields);
   rs->AddNew();
   EXPECT_EQ(ErrorOf([&] { rs->SetValue("strict", Variant::Null()); }), kMultipleStep);
@@ -240,10 +239,7 @@ TEST(Clone, WholeCopyStaysIndependentOfWritesOnEitherSide) {
 // index, filter, sort, later appends); taking the visible values follows the
 // view, closes the recordset and leaves a copy sharing the cells whole.
 TEST(Blocks, AppendRowsAndTakeVisibleValues) {
-  auto rs = std::make_shared<Recordset>();
-  rs->AppendField("id", DataType::kInteger);
-  rs->AppendField("name", DataType::kVarWChar, 10);
-  rs->Open();
+  auto rs = Fabricated({{"id", DataType::kInteger}, {"name", DataType::kVarWChar, 10}});
   rs->SetOptimize("name", true);
   rs->AppendRows({Variant(int32_t{1}), Variant("a"), Variant(int32_t{2}), Variant("b"), Variant(int32_t{3}), Variant("a")});
   EXPECT_EQ(rs->AbsolutePosition(), 1);

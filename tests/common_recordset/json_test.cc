@@ -10,6 +10,7 @@
 namespace trelix {
 namespace {
 
+using testing_rs::Fabricated;
 using testing_rs::People;
 
 TEST(Json, FieldsRowsAndValueKinds) {
@@ -32,17 +33,10 @@ TEST(Json, FieldsRowsAndValueKinds) {
 }
 
 TEST(Json, ChapterAsNestedRecordsetAndOddValues) {
-  auto child = std::make_shared<Recordset>();
-  child->AppendField("k", DataType::kSingle);
-  child->Open();
-  child->AppendRow({Variant(0.1f)});
-  Recordset rs;
-  rs.AppendField("kids", DataType::kChapter);
-  rs.AppendField("bytes", DataType::kBinary, 4);
-  rs.AppendField("bad", DataType::kBSTR);
-  rs.Open();
-  rs.AppendRow({Variant(child), Variant(std::string("\x01\xab", 2)), Variant(std::string("a\xff"))});
-  auto json = nlohmann::json::parse(RecordsetToJson(rs));
+  auto child = Fabricated({{"k", DataType::kSingle}}, {{Variant(0.1f)}});
+  auto rs = Fabricated({{"kids", DataType::kChapter}, {"bytes", DataType::kBinary, 4}, {"bad", DataType::kBSTR}},
+                       {{Variant(child), Variant(std::string("\x01\xab", 2)), Variant(std::string("a\xff"))}});
+  auto json = nlohmann::json::parse(RecordsetToJson(*rs));
   EXPECT_EQ(json["rows"][0]["kids"]["fields"][0]["type"], 4);
   EXPECT_EQ(json["rows"][0]["kids"]["rows"][0]["k"], 0.1);  // a Single prints as its own shortest text
   EXPECT_EQ(json["rows"][0]["bytes"], "01ab");

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "common/com_error.h"
 #include "common/recordset.h"
+#include "support/raised.h"
 
 namespace trelix::testing_rs {
 
@@ -76,13 +76,6 @@ inline std::vector<int> VisibleIds(Recordset& rs, const char* field = "id") {
 }
 
 // The ComError number `body` raises, or 0.
-inline int32_t ErrorOf(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const ComError& e) {
-    return e.number();
-  }
-  return 0;
-}
+inline int32_t ErrorOf(const std::function<void()>& body) { return testing::Raised(body).number(); }
 
 }  // namespace trelix::testing_rs

@@ -250,9 +250,9 @@ TEST(XmlSamples, ForeignShapesAndTypes) {
 </root>)";
   auto rs = Recordset::LoadXml(xml);
   ASSERT_EQ(rs->FieldCount(), 10);  // the hidden column is left out
-  const DataType types[] = {DataType::kInteger,   DataType::kInteger,  DataType::kDouble,   DataType::kBinary,
-                            DataType::kDBTimeStamp, DataType::kVarWChar, DataType::kVarWChar, DataType::kCurrency,
-                            DataType::kNumeric,     DataType::kChapter};
+  using enum DataType;
+  const DataType types[] = {kInteger, kInteger,  kDouble,   kBinary,   kDBTimeStamp,
+                            kVarWChar, kVarWChar, kCurrency, kNumeric, kChapter};
   for (int f = 0; f < 10; ++f) EXPECT_EQ(rs->Field(f).type, types[f]) << rs->Field(f).name;
   EXPECT_FALSE(rs->Field(2).nullable);
   EXPECT_EQ(rs->Field(8).precision, 38);
@@ -364,19 +364,15 @@ std::string DeepChapters(int depth) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, MalformedXmlTest,
-    ::testing::Values(MalformedCase{"Empty", ""}, MalformedCase{"NotXml", "not xml at all"},
-                      MalformedCase{"Truncated", WithRow("int", "1").substr(0, 200)},
-                      MalformedCase{"NoSchema", "<xml><rs:data/></xml>"},
-                      MalformedCase{"WrongNamespace", "<xml xmlns:s='urn:other'><s:Schema><s:ElementType name='row'/>"
-                                                      "</s:Schema></xml>"},
-                      MalformedCase{"BadInteger", WithRow("int", "12x")},
-                      MalformedCase{"IntegerOverflow", WithRow("i2", "40000")},
-                      MalformedCase{"BadDate", WithRow("dateTime", "2024-02-30T00:00:00")},
-                      MalformedCase{"BadBoolean", WithRow("boolean", "yes")},
-                      MalformedCase{"BadCurrency", WithRow("number' rs:dbtype='currency", "1.2.3")},
-                      MalformedCase{"OddHex", WithRow("bin.hex", "abc")}, MalformedCase{"BadHex", WithRow("bin.hex", "zz")},
-                      MalformedCase{"MismatchedTags", "<xml><a></b></xml>"},
-                      MalformedCase{"DeepChapters", DeepChapters(200)}),
+    ::testing::ValuesIn(std::vector<MalformedCase>{
+        {"Empty", ""}, {"NotXml", "not xml at all"}, {"Truncated", WithRow("int", "1").substr(0, 200)},
+        {"NoSchema", "<xml><rs:data/></xml>"},
+        {"WrongNamespace", "<xml xmlns:s='urn:other'><s:Schema><s:ElementType name='row'/></s:Schema></xml>"},
+        {"BadInteger", WithRow("int", "12x")}, {"IntegerOverflow", WithRow("i2", "40000")},
+        {"BadDate", WithRow("dateTime", "2024-02-30T00:00:00")}, {"BadBoolean", WithRow("boolean", "yes")},
+        {"BadCurrency", WithRow("number' rs:dbtype='currency", "1.2.3")}, {"OddHex", WithRow("bin.hex", "abc")},
+        {"BadHex", WithRow("bin.hex", "zz")}, {"MismatchedTags", "<xml><a></b></xml>"},
+        {"DeepChapters", DeepChapters(200)}}),
     [](const auto& info) { return info.param.name; });
 
 // Random edits of valid inputs (replaced, dropped and repeated pieces) must
@@ -430,24 +426,16 @@ TEST(XmlHierarchy, DepthLimits) {
 
 bool SameValue(const Variant& a, const Variant& b) {
   if (a.type() != b.type()) return false;
+  using enum VarType;
   switch (a.type()) {
-    case VarType::kEmpty:
-    case VarType::kNull: return true;
-    case VarType::kString: return a.string() == b.string();
-    case VarType::kSingle:
-    case VarType::kDouble:
-    case VarType::kDate:
-    case VarType::kDecimal: {
+    case kEmpty: case kNull: return true;
+    case kString: return a.string() == b.string();
+    case kSingle: case kDouble: case kDate: case kDecimal: {
       const double x = a.real(), y = b.real();
-      return std::memcmp(&x, &y, sizeof x) == 0;
+      return std::memcmp(&x, &y, sizeof x) == 0;  // bit for bit: -0.0 is not 0.0
     }
-    case VarType::kCurrency: return a.currency() == b.currency();
-    case VarType::kInteger:
-    case VarType::kLong:
-    case VarType::kLongLong:
-    case VarType::kByte:
-    case VarType::kBoolean:
-    case VarType::kError: return a.integer() == b.integer();
+    case kCurrency: return a.currency() == b.currency();
+    case kInteger: case kLong: case kLongLong: case kByte: case kBoolean: case kError: return a.integer() == b.integer();
     default: return recordset_internal::DisplayText(a) == recordset_internal::DisplayText(b);
   }
 }
@@ -470,8 +458,7 @@ void ExpectSameAsReload(const std::string& label, const std::function<std::share
   EXPECT_EQ(source_after_copy, source_after_save);
   ASSERT_EQ(copy->FieldCount(), reloaded.FieldCount());
   for (int f = 0; f < reloaded.FieldCount(); ++f) {
-    const FieldInfo& a = copy->Field(f);
-    const FieldInfo& b = reloaded.Field(f);
+    const FieldInfo &a = copy->Field(f), &b = reloaded.Field(f);
     EXPECT_EQ(std::tie(a.name, a.type, a.defined_size, a.attributes, a.precision, a.numeric_scale, a.nullable),
               std::tie(b.name, b.type, b.defined_size, b.attributes, b.precision, b.numeric_scale, b.nullable));
   }
