@@ -19,6 +19,7 @@
 #include "common/com_error.h"
 #include "common/object_factory.h"
 #include "support/demo_databases.h"
+#include "support/raised.h"
 #include "test_site.h"
 #include "wrapping_driver.h"
 
@@ -138,15 +139,7 @@ class ConnectorTest : public ::testing::TestWithParam<Backend> {
     connector_->CacheRecordset(key, xml, handle_, conn(), site_->project());
   }
 
-  int32_t ErrorOf(const std::function<void()>& call, std::string* description = nullptr) {
-    try {
-      call();
-    } catch (const ComError& error) {
-      if (description) *description = error.description();
-      return error.number();
-    }
-    return 0;
-  }
+  static int32_t ErrorOf(const std::function<void()>& call) { return testing::Raised(call).number(); }
 
   std::unique_ptr<TestSite> site_;
   std::shared_ptr<ConnectionPool> pool_;
@@ -250,9 +243,9 @@ TEST_P(ConnectorTest, FailuresAreComErrorsWithTheEngineMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.connection + " / " + c.database + " / " + c.sql);
-    std::string description;
-    EXPECT_EQ(ErrorOf([&] { connector_->ExecuteQuery(c.sql, c.database, c.connection); }, &description), c.number);
-    EXPECT_NE(description.find(c.in_description), std::string::npos) << description;
+    const ComError error = testing::Raised([&] { connector_->ExecuteQuery(c.sql, c.database, c.connection); });
+    EXPECT_EQ(error.number(), c.number);
+    EXPECT_NE(error.description().find(c.in_description), std::string::npos) << error.description();
   }
   EXPECT_EQ(Specs("SELECT id FROM items")->RecordCount(), 5);
   if (GetParam().engine == Engine::kSqlite) {
@@ -412,11 +405,10 @@ TEST_P(ConnectorTest, StatementTimeoutCancelsLongStatements) {
   auto next = session.value()->Execute("SELECT id FROM items", {});
   ASSERT_TRUE(next.ok()) << next.status().message();
   EXPECT_EQ(next.value()->RecordCount(), 5);
-  std::string description;
-  EXPECT_EQ(ErrorOf([&] { connector_->ExecuteQuery("SELECT 1", site_->specs(), conn() + "?statement_timeout=soon"); },
-                    &description),
-            kErrConnection);
-  EXPECT_NE(description.find("statement_timeout"), std::string::npos) << description;
+  const ComError bad =
+      testing::Raised([&] { connector_->ExecuteQuery("SELECT 1", site_->specs(), conn() + "?statement_timeout=soon"); });
+  EXPECT_EQ(bad.number(), kErrConnection);
+  EXPECT_NE(bad.description().find("statement_timeout"), std::string::npos) << bad.description();
 }
 
 TEST_P(ConnectorTest, ConcurrentCallersShareThePoolAndTheCache) {

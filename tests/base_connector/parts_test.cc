@@ -330,11 +330,12 @@ TEST(Shape, ParsesTheCommandForms) {
   }
 }
 
-// Per parent row: the BY value (or "NULL") and the chapter's values of `field`.
+// Per parent row: the BY value `by` (or "NULL"; "" without `by`) and the
+// chapter's values of `field`.
 std::vector<std::pair<std::string, std::vector<int32_t>>> Groups(Recordset& parent, const char* by, const char* field) {
   std::vector<std::pair<std::string, std::vector<int32_t>>> groups;
   for (parent.MoveFirst(); !parent.IsEOF(); parent.MoveNext()) {
-    const Variant& value = parent.Value(by);
+    const Variant value = by ? parent.Value(by) : Variant("");
     groups.emplace_back(value.IsNull() ? "NULL" : value.string(), std::vector<int32_t>{});
     auto chapter = parent.Value(0).As<Recordset>();
     for (int32_t i = 0; i < chapter->RecordCount(); ++i) {
@@ -351,63 +352,52 @@ RecordsetRef Categories() {
                 {Variant("a"), Variant(int32_t{5})}, {Variant::Null(), Variant(int32_t{6})}});
 }
 
-TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCase) {
-  // The provider's rows held alone (consumed) or sharing their cells with a
-  // cached copy (which must come out whole).
-  const RecordsetRef cached = Categories();
-  const std::string cached_xml = cached->SaveXml();
-  for (const bool shared : {false, true}) {
-    SCOPED_TRACE(shared ? "shared cells" : "cells held alone");
-    auto run = [&](const std::string&) -> Result<RecordsetRef> { return shared ? cached->Clone() : Categories(); };
-    auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(), run);
-    ASSERT_TRUE(grouped.ok()) << grouped.status().message();
-    using G = std::vector<std::pair<std::string, std::vector<int32_t>>>;
-    EXPECT_EQ(Groups(*grouped.value(), "cat", "n"), (G{{"b", {1, 3}}, {"A", {2, 5}}, {"NULL", {4, 6}}}));
-
-    auto all = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows").value(), run);
-    ASSERT_TRUE(all.ok());
-    EXPECT_EQ(all.value()->RecordCount(), 1);
-    EXPECT_EQ(all.value()->Value("rows").As<Recordset>()->RecordCount(), 6);
-    EXPECT_FALSE(ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY nope").value(), run).ok());
-  }
-  EXPECT_EQ(cached->SaveXml(), cached_xml);
-  auto empty = [](const std::string&) -> Result<RecordsetRef> {
-    return Table({{"cat", DataType::kVarWChar, 20}}, {});
-  };
-  EXPECT_EQ(ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY cat").value(), empty).value()->RecordCount(), 0);
-}
-
-TEST(Shape, GroupsTheChildsFilteredSortedView) {
-  // The same view over cells held alone, over cells shared with a cached
-  // copy, and over a recordset the runner keeps: the last two come out whole.
-  const RecordsetRef cached = Categories();
-  const RecordsetRef kept = Categories();
+TEST(Shape, GroupsInFirstAppearanceOrderIgnoringCaseOverTheChildsView) {
+  // The provider's rows held alone (consumed), sharing their cells with a
+  // cached copy, or kept by the runner: the last two must come out whole.
   auto view = [](RecordsetRef rs) {
     rs->SetFilter(Variant("n > 1"));
     rs->SetSort("n DESC");
     return rs;
   };
-  view(kept);
+  const RecordsetRef cached = Categories(), kept = view(Categories());
   const std::string cached_xml = cached->SaveXml(), kept_xml = kept->SaveXml();
-  const std::function<RecordsetRef()> runners[] = {
-      [&] { return view(Categories()); }, [&] { return view(cached->Clone()); }, [&] { return kept; }};
-  for (const auto& runner : runners) {
-    auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(),
-                                [&](const std::string&) -> Result<RecordsetRef> { return runner(); });
+  using G = std::vector<std::pair<std::string, std::vector<int32_t>>>;
+  const G whole = {{"b", {1, 3}}, {"A", {2, 5}}, {"NULL", {4, 6}}};
+  const G viewed = {{"NULL", {6, 4}}, {"a", {5, 2}}, {"B", {3}}};
+  const struct {
+    const char* label;
+    std::function<RecordsetRef()> rows;
+    const G& groups;
+    int32_t count;
+  } cases[] = {
+      {"cells held alone", [] { return Categories(); }, whole, 6},
+      {"shared cells", [&] { return cached->Clone(); }, whole, 6},
+      {"view of cells held alone", [&] { return view(Categories()); }, viewed, 5},
+      {"view of shared cells", [&] { return view(cached->Clone()); }, viewed, 5},
+      {"kept view", [&] { return kept; }, viewed, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    auto run = [&](const std::string&) -> Result<RecordsetRef> { return c.rows(); };
+    auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY cat").value(), run);
     ASSERT_TRUE(grouped.ok()) << grouped.status().message();
-    using G = std::vector<std::pair<std::string, std::vector<int32_t>>>;
-    EXPECT_EQ(Groups(*grouped.value(), "cat", "n"), (G{{"NULL", {6, 4}}, {"a", {5, 2}}, {"B", {3}}}));
+    EXPECT_EQ(Groups(*grouped.value(), "cat", "n"), c.groups);
+    auto all = ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows").value(), run);
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(all.value()->RecordCount(), 1);
+    EXPECT_EQ(all.value()->Value("rows").As<Recordset>()->RecordCount(), c.count);
+    EXPECT_FALSE(ExecuteShape(ParseShape("SHAPE {q} AS rows COMPUTE rows BY nope").value(), run).ok());
   }
   EXPECT_EQ(cached->SaveXml(), cached_xml);
   EXPECT_EQ(kept->SaveXml(), kept_xml);
+  auto empty = [](const std::string&) -> Result<RecordsetRef> { return Table({{"cat", DataType::kVarWChar, 20}}, {}); };
+  EXPECT_EQ(ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY cat").value(), empty).value()->RecordCount(), 0);
 }
 
 TEST(Shape, GroupKeysOfEveryValueKind) {
   // Row ids that must share a group; every other pair must not.
-  struct Row {
-    Variant a, b;
-  };
-  const Row rows[] = {
+  std::vector<std::vector<Variant>> rows = {
       {Variant("ab"), Variant("c")},        {Variant("a"), Variant("bc")},    {Variant("STRASSE"), Variant::Null()},
       {Variant("straße"), Variant()},       {Variant("\u212A"), Variant()},   {Variant("k"), Variant()},
       {Variant("É"), Variant()},            {Variant("é"), Variant()},        {Variant("e"), Variant()},
@@ -424,24 +414,14 @@ TEST(Shape, GroupKeysOfEveryValueKind) {
   const std::vector<std::vector<int32_t>> expected = {
       {0, 14, 25}, {1}, {2, 3}, {4, 5}, {6, 7}, {8, 17, 18, 19}, {9, 10, 15}, {11}, {12, 13, 16}, {20, 21},
       {22, 23, 24}, {26}};
+  for (int32_t i = 0; i < static_cast<int32_t>(rows.size()); ++i) rows[i].push_back(Variant(i));
   auto run = [&](const std::string&) -> Result<RecordsetRef> {
-    auto rs = std::make_shared<Recordset>();
-    rs->AppendField("a", DataType::kVariant);
-    rs->AppendField("b", DataType::kVariant);
-    rs->AppendField("id", DataType::kInteger);
-    rs->Open();
-    for (int32_t i = 0; i < static_cast<int32_t>(std::size(rows)); ++i) rs->AppendRow({rows[i].a, rows[i].b, Variant(i)});
-    return rs;
+    return Table({{"a", DataType::kVariant, 0}, {"b", DataType::kVariant, 0}, {"id", DataType::kInteger, 0}}, rows);
   };
   auto grouped = ExecuteShape(ParseShape("SHAPE {q} AS r COMPUTE r BY a, b").value(), run);
   ASSERT_TRUE(grouped.ok()) << grouped.status().message();
   std::vector<std::vector<int32_t>> ids;
-  Recordset& parent = *grouped.value();
-  for (parent.MoveFirst(); !parent.IsEOF(); parent.MoveNext()) {
-    auto chapter = parent.Value("r").As<Recordset>();
-    ids.emplace_back();
-    for (int32_t i = 0; i < chapter->RecordCount(); ++i) ids.back().push_back(static_cast<int32_t>(chapter->ValueAt(i, 2).integer()));
-  }
+  for (const auto& [by, group] : Groups(*grouped.value(), nullptr, "id")) ids.push_back(group);
   EXPECT_EQ(ids, expected);
 }
 

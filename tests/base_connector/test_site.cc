@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 namespace trelix::testing {
@@ -60,14 +61,10 @@ bool IsText(const std::string& type) {
 
 // The native PostgreSQL type the real sites use for an SQL Server type.
 std::string PostgresType(const std::string& type) {
-  if (type.rfind("nvarchar", 0) == 0) return type.substr(1) + " COLLATE ci";
-  if (type.rfind("varchar", 0) == 0) return type + " COLLATE ci";
-  if (type == "ntext") return "text COLLATE ci";
-  if (type == "int") return "integer";
-  if (type == "bit") return "boolean";
-  if (type == "float") return "double precision";
-  if (type == "money") return "numeric(19,4)";
-  if (type == "datetime") return "timestamp(3)";
+  static const std::map<std::string, std::string> named = {{"ntext", "text COLLATE ci"}, {"int", "integer"},
+      {"bit", "boolean"}, {"float", "double precision"}, {"money", "numeric(19,4)"}, {"datetime", "timestamp(3)"}};
+  if (auto it = named.find(type); it != named.end()) return it->second;
+  if (IsText(type)) return (type[0] == 'n' ? type.substr(1) : type) + " COLLATE ci";  // nvarchar(n): varchar(n)
   if (type.rfind("decimal", 0) == 0) return "numeric" + type.substr(7);
   return type;
 }
