@@ -36,17 +36,17 @@ TEST_F(CacheTest, RepeatedStatementIsTheSameTranslation) {
 
 TEST_F(CacheTest, ScopesKeepCataloguesApart) {
   const std::string text = "SELECT a + b FROM t";
-  TranslateOptions texts, numbers;
-  texts.cache_scope = "texts";
-  texts.column_types = [](std::string_view, std::string_view, std::string_view) -> std::optional<std::string> {
-    return "nvarchar(10)";
+  // A catalogue in which every column has `type`.
+  auto scope = [](const char* name, std::string type) {
+    TranslateOptions options;
+    options.cache_scope = name;
+    options.column_types = [type](std::string_view, std::string_view, std::string_view) {
+      return std::optional<std::string>(type);
+    };
+    return options;
   };
-  numbers.cache_scope = "numbers";
-  numbers.column_types = [](std::string_view, std::string_view, std::string_view) -> std::optional<std::string> {
-    return "int";
-  };
-  auto joined = TranslateCached(text, Dialect::kSqlite, texts);
-  auto added = TranslateCached(text, Dialect::kSqlite, numbers);
+  auto joined = TranslateCached(text, Dialect::kSqlite, scope("texts", "nvarchar(10)"));
+  auto added = TranslateCached(text, Dialect::kSqlite, scope("numbers", "int"));
   ASSERT_TRUE(joined.ok() && added.ok());
   EXPECT_EQ(joined.value()->text, "SELECT a || b FROM t");
   EXPECT_EQ(added.value()->text, "SELECT a + b FROM t");

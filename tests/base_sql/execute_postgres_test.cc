@@ -21,15 +21,7 @@ namespace trelix::sql {
 namespace {
 
 using testing::LoadStatements;
-using testing::NormalizeValue;
 using testing::ProviderCommand;
-using testing::ResultSet;
-using testing::RunOnSqlite;
-
-std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
-  return s;
-}
 
 class ExecutePostgresTest : public ::testing::Test {
  protected:
@@ -42,9 +34,8 @@ class ExecutePostgresTest : public ::testing::Test {
     specs_ = tag + "_specs";
     Exec("SET client_min_messages = warning");
     Exec("DROP SCHEMA IF EXISTS " + project_ + ", " + specs_ + " CASCADE");
-    Exec("CREATE SCHEMA " + project_);
-    Exec("CREATE SCHEMA " + specs_);
     for (const std::string& schema : {project_, specs_}) {
+      Exec("CREATE SCHEMA " + schema);
       Exec("CREATE COLLATION " + schema + ".ci (provider = icu, locale = 'und-u-ks-level2', deterministic = false)");
     }
     Exec("SET search_path = " + project_);
@@ -61,26 +52,24 @@ class ExecutePostgresTest : public ::testing::Test {
     ASSERT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) << sql << ": " << PQerrorMessage(conn_.get());
   }
 
-  // Runs a T-SQL statement written for demo_project/demo_specs against the
-  // test's schemas.
-  Result<ResultSet> Run(const std::string& database, const std::string& tsql) {
-    const std::string text = ReplaceAll(ReplaceAll(tsql, "demo_project", project_), "demo_specs", specs_);
-    TranslateOptions options;
-    options.column_types = testing::SampleCatalogue();
-    auto translated = Translate(text, Dialect::kPostgres, options);
+  // A T-SQL statement written for demo_project/demo_specs, for the test's schemas.
+  std::string OnTestSchemas(const std::string& tsql) const {
+    return testing::ReplaceAll(testing::ReplaceAll(tsql, "demo_project", project_), "demo_specs", specs_);
+  }
+
+  Result<testing::ResultSet> Run(const std::string& database, const std::string& tsql) {
+    auto translated = Translate(OnTestSchemas(tsql), Dialect::kPostgres, testing::SampleOptions());
     if (!translated.ok()) return translated.status();
-    const std::string schema = database == "demo_project" ? project_ : specs_;
-    std::unique_ptr<PGresult, decltype(&PQclear)> path(
-        PQexec(conn_.get(), ("SET search_path = " + schema).c_str()), &PQclear);
+    PQclear(PQexec(conn_.get(), ("SET search_path = " + (database == "demo_project" ? project_ : specs_)).c_str()));
     const std::string sql = ProviderCommand(translated->text);
     std::unique_ptr<PGresult, decltype(&PQclear)> r(PQexec(conn_.get(), sql.c_str()), &PQclear);
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) return Status::IOError(PQerrorMessage(conn_.get()) + sql);
-    ResultSet out;
+    testing::ResultSet out;
     for (int c = 0; c < PQnfields(r.get()); ++c) out.names.push_back(PQfname(r.get(), c));
     for (int i = 0; i < PQntuples(r.get()); ++i) {
       std::vector<std::string> row;
       for (int c = 0; c < PQnfields(r.get()); ++c) {
-        row.push_back(NormalizeValue(PQgetvalue(r.get(), i, c), PQgetisnull(r.get(), i, c)));
+        row.push_back(testing::NormalizeValue(PQgetvalue(r.get(), i, c), PQgetisnull(r.get(), i, c)));
       }
       out.rows.push_back(std::move(row));
     }
@@ -96,11 +85,7 @@ TEST_F(ExecutePostgresTest, EveryStatementGivesSqlitesRows) {
     SCOPED_TRACE(id);
     auto pg = Run(statement.database, statement.text);
     ASSERT_TRUE(pg.ok()) << pg.status().message();
-    TranslateOptions options;
-    options.column_types = testing::SampleCatalogue();
-    auto sqlite_text = Translate(statement.text, Dialect::kSqlite, options);
-    ASSERT_TRUE(sqlite_text.ok());
-    auto lite = RunOnSqlite(statement.database, ProviderCommand(sqlite_text->text));
+    auto lite = testing::RunTranslatedOnSqlite(statement.database, statement.text);
     ASSERT_TRUE(lite.ok()) << lite.status().message();
     EXPECT_EQ(pg->names, lite->names);
     // Rows tied on every ORDER BY key (or unordered) may come in any order.
@@ -114,25 +99,11 @@ TEST_F(ExecutePostgresTest, EveryStatementGivesSqlitesRows) {
 }
 
 TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
-  const std::pair<const char*, testing::Rows> cases[] = {
-      {"SELECT TOP 2 row_id FROM e_brochure ORDER BY location DESC, row_id", {{"11"}, {"10"}}},
-      {"SELECT row_id FROM e_brochure ORDER BY location, row_id", {{"12"}, {"10"}, {"13"}, {"11"}}},
-      {"SELECT [row_id] FROM [dbo].[e_brochure] WHERE [category] = N'eNg' AND con_schema_id !< 101", {{"11"}}},
-      {"SELECT text = 'a' + 'b' + CAST(1 + 2 AS varchar(3)) + N'c'", {{"ab3c"}}},
-      {"SELECT row_id FROM e_brochure WHERE con_text LIKE 'p%' OR con_text NOT LIKE '%E%' ORDER BY 1", {{"10"}}},
-      {"SELECT CAST(2.7 AS int), LEN(' ab  '), LEFT('abc', 2)", {{"2", "3", "ab"}}},
-      {"SELECT a.Total FROM (SELECT COUNT(*) AS Total FROM e_brochure) a ORDER BY Total", {{"4"}}},
-      {"SELECT CASE WHEN 'ABC' = N'abc' + '' THEN 1 ELSE 0 END", {{"1"}}},
-      {"SELECT MAX(CASE WHEN language_id = 1 THEN text_id END) FROM application_texts", {{"UNLIMITED"}}},
-      {"SELECT COUNT(*) FROM (SELECT DISTINCT category + '' AS c FROM e_brochure) d", {{"2"}}},
-      {"SELECT text_id FROM application_texts WHERE text_id LIKE 'i%' ORDER BY text_id + ''",
-       {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
-  };
-  for (const auto& [tsql, rows] : cases) {
-    SCOPED_TRACE(tsql);
+  for (const auto& [tsql, rows, on_postgres] : testing::Constructs()) {
+    if (!on_postgres) continue;
     auto result = Run("demo_project", tsql);
-    ASSERT_TRUE(result.ok()) << result.status().message();
-    EXPECT_EQ(result->rows, rows);
+    ASSERT_TRUE(result.ok()) << tsql << ": " << result.status().message();
+    EXPECT_EQ(result->rows, rows) << tsql;
   }
 }
 
@@ -141,9 +112,7 @@ TEST_F(ExecutePostgresTest, ConstructsKeepTheirMeaning) {
 // grammar (SQLSTATE 42601).
 TEST_F(ExecutePostgresTest, MutatedStatementsYieldValidSyntax) {
   std::vector<std::string> seeds;
-  for (const auto& [id, s] : LoadStatements("statements")) {
-    seeds.push_back(ReplaceAll(ReplaceAll(s.text, "demo_project", project_), "demo_specs", specs_));
-  }
+  for (const auto& [id, s] : LoadStatements("statements")) seeds.push_back(OnTestSchemas(s.text));
   const char* iterations_env = std::getenv("TRELIX_FUZZ_ITERATIONS");
   const int iterations = iterations_env ? std::atoi(iterations_env) : 1500;
   std::mt19937 rng(7);

@@ -7,6 +7,12 @@
 #include <sqlite3.h>
 
 namespace trelix::sql::testing {
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  return s;
+}
+
 namespace {
 
 struct TableDef {
@@ -67,11 +73,6 @@ const std::vector<TableDef>& Tables() {
   return *tables;
 }
 
-std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
-  return s;
-}
-
 std::string Types(std::string columns, Dialect d) {
   const bool pg = d == Dialect::kPostgres;
   // $T<n> first: its digits end at the next non-digit.
@@ -106,23 +107,60 @@ std::vector<std::string> SampleSchema(Dialect dialect, const std::string& projec
   return out;
 }
 
-ColumnTypeLookup SampleCatalogue() {
-  return [](std::string_view, std::string_view table, std::string_view column) -> std::optional<std::string> {
+TranslateOptions SampleOptions() {
+  TranslateOptions options;
+  options.column_types = [](std::string_view, std::string_view table,
+                            std::string_view column) -> std::optional<std::string> {
     for (const TableDef& t : Tables()) {
       if (table != t.name) continue;
-      // "name $TYPE, name $TYPE, ..."
-      const std::string columns = Types(t.columns, Dialect::kSqlite);
-      size_t start = 0;
-      while (start < columns.size()) {
-        size_t end = columns.find(", ", start);
-        if (end == std::string::npos) end = columns.size();
-        const std::string def = columns.substr(start, end - start);
-        const size_t blank = def.find(' ');
-        if (def.substr(0, blank) == column) return def.substr(blank + 1);
-        start = end + 2;
-      }
+      // ", name type, name type, ": the type runs from after ", name " to the next ", ".
+      const std::string columns = ", " + Types(t.columns, Dialect::kSqlite) + ", ";
+      const size_t at = columns.find(", " + std::string(column) + " ");
+      if (at == std::string::npos) continue;
+      const size_t type = at + column.size() + 3;
+      return columns.substr(type, columns.find(", ", type) - type);
     }
     return std::nullopt;
+  };
+  return options;
+}
+
+std::vector<Construct> Constructs() {
+  return {
+      {"SELECT TOP 2 row_id FROM e_brochure ORDER BY row_id DESC", {{"13"}, {"12"}}},
+      // NULL sorts first, so last when descending.
+      {"SELECT TOP 2 row_id FROM e_brochure ORDER BY location DESC, row_id", {{"11"}, {"10"}}},
+      {"SELECT row_id FROM e_brochure ORDER BY location, row_id", {{"12"}, {"10"}, {"13"}, {"11"}}},
+      // PostgreSQL names the CASE column "location" after its ELSE branch, and
+      // ORDER BY location then sorts by that column, not by the table's.
+      {"SELECT CASE WHEN location IS NULL THEN 'none' ELSE location END FROM e_brochure ORDER BY location, row_id",
+       {{"none"}, {"-"}, {"-"}, {"F"}}, false},
+      {"SELECT [row_id] FROM [dbo].[e_brochure] WHERE [category] = N'eNg' AND con_schema_id !< 101", {{"11"}}},
+      {"SELECT DISTINCT category FROM e_brochure WHERE category = 'ENG'", {{"ENG"}}},
+      {"SELECT category, COUNT(*) AS n FROM e_brochure GROUP BY category ORDER BY n DESC", {{"ENG", "3"}, {"Comfort", "1"}}},
+      {"SELECT text = 'a' + 'b' + CAST(1 + 2 AS varchar(3)) + N'c'", {{"ab3c"}}},
+      {"SELECT row_id FROM e_brochure WHERE con_text LIKE 'p%' OR con_text LIKE '%EAT%' ORDER BY 1", {{"10"}, {"13"}}},
+      {"SELECT row_id FROM e_brochure WHERE con_text LIKE 'p%' OR con_text NOT LIKE '%E%' ORDER BY 1", {{"10"}}},
+      {"SELECT row_id FROM e_brochure e WHERE EXISTS (SELECT * FROM segmentation s WHERE s.e_brochure_row_id = e.row_id) "
+       "AND row_id NOT IN (SELECT e_brochure_row_id FROM segmentation WHERE segment_order_id = 1) ORDER BY row_id",
+       {{"10"}, {"13"}}},
+      {"SELECT row_id FROM e_brochure UNION SELECT ebrochure_row_id FROM e_brochure_text ORDER BY row_id DESC",
+       {{"13"}, {"12"}, {"11"}, {"10"}}},
+      {"SELECT a.Total FROM (SELECT COUNT(*) AS Total FROM e_brochure) a ORDER BY Total", {{"4"}}},
+      {"SELECT LEN(' ab  '), ISNULL(NULL, 'x'), SUBSTRING('abcdef', 2, 3), LEFT('abc', 2), RIGHT('abc', 2)",
+       {{"3", "x", "bcd", "ab", "bc"}}},
+      {"SELECT CAST(2.7 AS int), LEN(' ab  '), LEFT('abc', 2)", {{"2", "3", "ab"}}},
+      // Computed texts compare without regard to case, as SQL Server's do.
+      {"SELECT MAX(CASE WHEN language_id = 1 THEN text_id END) FROM application_texts", {{"UNLIMITED"}}},
+      {"SELECT COUNT(*) FROM application_texts WHERE UPPER(text_id) = 'eng' AND 'eNg' IN (text_id + '')", {{"1"}}},
+      {"SELECT COUNT(*) FROM (SELECT DISTINCT category + '' AS c FROM e_brochure) d", {{"2"}}},
+      {"SELECT COUNT(*) FROM (SELECT category + '' AS c FROM e_brochure GROUP BY category + '') g", {{"2"}}},
+      {"SELECT text_id FROM application_texts WHERE text_id LIKE 'i%' ORDER BY text_id + ''",
+       {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
+      {"SELECT d.c FROM (SELECT text_id + '' AS c FROM application_texts) d WHERE d.c BETWEEN 'ICON' AND 'icoz' ORDER BY 1",
+       {{"ICON_EQUIPMENT_OPT"}, {"icon_equipment_std"}, {"iconXequipment"}}},
+      {"SELECT CASE WHEN 'ABC' = 'abc' THEN 1 ELSE 0 END", {{"1"}}},
+      {"SELECT CASE WHEN 'ABC' = N'abc' + '' THEN 1 ELSE 0 END", {{"1"}}},
   };
 }
 
@@ -160,7 +198,10 @@ std::string NormalizeValue(const std::string& value, bool is_null) {
   return value;
 }
 
-Result<ResultSet> RunOnSqlite(const std::string& database, const std::string& sql) {
+Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::string& tsql) {
+  auto translated = Translate(tsql, Dialect::kSqlite, SampleOptions());
+  if (!translated.ok()) return translated.status();
+  const std::string sql = ProviderCommand(translated->text);
   sqlite3* raw = nullptr;
   if (sqlite3_open(":memory:", &raw) != SQLITE_OK) {
     sqlite3_close(raw);
@@ -169,10 +210,8 @@ Result<ResultSet> RunOnSqlite(const std::string& database, const std::string& sq
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
   const bool project = database == "demo_project";
   const std::string other = project ? "demo_specs" : "demo_project";
-  std::vector<std::string> setup = {"ATTACH ':memory:' AS " + other};
-  for (std::string& s : SampleSchema(Dialect::kSqlite, project ? "main" : other, project ? other : "main")) {
-    setup.push_back(std::move(s));
-  }
+  std::vector<std::string> setup = SampleSchema(Dialect::kSqlite, project ? "main" : other, project ? other : "main");
+  setup.insert(setup.begin(), "ATTACH ':memory:' AS " + other);
   for (const std::string& s : setup) {
     char* error = nullptr;
     if (sqlite3_exec(db.get(), s.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {

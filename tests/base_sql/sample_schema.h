@@ -18,9 +18,9 @@ namespace trelix::sql::testing {
 std::vector<std::string> SampleSchema(Dialect dialect, const std::string& project_schema,
                                       const std::string& specs_schema);
 
-// The declared SQL Server types of the sample tables' columns, as the
-// connector's catalogue would answer them.
-ColumnTypeLookup SampleCatalogue();
+// Translation options whose column types are the sample tables' declared
+// SQL Server types, as the connector's catalogue would answer them.
+TranslateOptions SampleOptions();
 
 // The SQL of a (possibly SHAPE) translated command: the text between the
 // braces of a SHAPE command, else the text itself.
@@ -32,13 +32,25 @@ struct ResultSet {
   Rows rows;
 };
 
-// Runs one SQLite statement on a fresh in-memory database built from
-// SampleSchema: `database` ("demo_project" or "demo_specs") is main, the
-// other one is attached under its name. Values normalised.
-Result<ResultSet> RunOnSqlite(const std::string& database, const std::string& sql);
+// Constructs whose SQL Server meaning a naive text rewrite would lose, with
+// the rows SQL Server gives for them on the sample project database.
+struct Construct {
+  std::string tsql;
+  Rows rows;
+  bool on_postgres = true;  // false: the PostgreSQL translation does not keep the meaning yet
+};
+std::vector<Construct> Constructs();
+
+// Translates `tsql` for SQLite (SampleOptions) and runs its provider command
+// on a fresh in-memory database built from SampleSchema: `database`
+// ("demo_project" or "demo_specs") is main, the other one is attached under
+// its name. Values normalised.
+Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::string& tsql);
 
 // Row values as text, engines' spellings made comparable: numbers in one
 // form (500, 500.0000 -> 500), booleans as 1/0, NULL as "NULL".
 std::string NormalizeValue(const std::string& value, bool is_null);
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to);
 
 }  // namespace trelix::sql::testing

@@ -1,9 +1,6 @@
 #include "base_sql/statements.h"
 
 #include <fstream>
-#include <iterator>
-#include <sstream>
-#include <vector>
 
 #include "base/sql/token.h"
 
@@ -11,51 +8,25 @@ namespace trelix::sql::testing {
 
 std::map<std::string, SampleStatement> LoadStatements(const std::string& file) {
   std::ifstream in(std::string(TRELIX_SOURCE_DIR) + "/tests/base_sql/testdata/" + file + ".sql", std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string all = buffer.str();
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t nl; (nl = all.find('\n', start)) != std::string::npos; start = nl + 1) {
-    lines.push_back(all.substr(start, nl - start));
-  }
-  lines.push_back(all.substr(start));
-
   std::map<std::string, SampleStatement> out;
-  std::string id;
-  SampleStatement current;
+  SampleStatement* current = nullptr;
   bool in_text = false;
-  auto flush = [&] {
-    if (!id.empty()) {
-      while (!current.text.empty() && current.text.back() == '\n') current.text.pop_back();
-      out[id] = current;
-    }
-    id.clear();
-    current = SampleStatement{};
-    in_text = false;
-  };
-  for (const std::string& line : lines) {
+  // Lines split at LF only: a statement's own CR bytes stay in its text.
+  for (std::string line; std::getline(in, line);) {
     if (line.rfind("-- [S", 0) == 0) {
-      flush();
-      id = line.substr(4, 3);
-      continue;
-    }
-    if (id.empty()) continue;
-    if (line.rfind("-- run against: ", 0) == 0) {
-      std::string db = line.substr(16);
-      current.database = db.substr(0, db.find(' '));
-      in_text = true;
-      continue;
-    }
-    if (!in_text) continue;
-    if (line == ";" || line.empty()) {
+      current = &out[line.substr(4, 3)];
       in_text = false;
-      continue;
+    } else if (current && line.rfind("-- run against: ", 0) == 0) {
+      current->database = line.substr(16, line.find(' ', 16) - 16);
+      in_text = true;
+    } else if (current && in_text) {
+      if (line == ";" || line.empty()) {
+        in_text = false;
+      } else {
+        current->text += (current->text.empty() ? "" : "\n") + line;
+      }
     }
-    if (!current.text.empty()) current.text += "\n";
-    current.text += line;
   }
-  flush();
   return out;
 }
 
