@@ -9,11 +9,18 @@
 // tool therefore keep freed memory for reuse. Embedders of the library
 // decide for their own process.
 
+#include <string_view>
+
 namespace trelix {
 
 // Blocks up to 16 MiB come from the heap and up to 32 MiB of free heap top
-// is kept. Leaves the allocator alone (and returns false) when
-// GLIBC_TUNABLES already sets malloc parameters: the operator chose.
+// is kept. Each of the two is left alone when GLIBC_TUNABLES sets it
+// (glibc.malloc.mmap_threshold, glibc.malloc.trim_threshold): the operator
+// chose. Other malloc tunables (tcache_count, ...) combine with these.
+// False when a setting was refused.
 bool KeepFreedMemoryForReuse();
+
+// Whether a GLIBC_TUNABLES value ("name=value:name=value...") sets `name`.
+bool GlibcTunableSet(std::string_view tunables, std::string_view name);
 
 }  // namespace trelix
