@@ -80,11 +80,9 @@ TEST_F(FeaturesTest, Statements) {
   const std::string by_vehicle = " order by st.vehicle_id, sc.order_id;";
   const std::string schemas = "select sc.schema_id, sc.order_id, sc.row_id FROM standard_content sc WHERE ";
   struct Case {
-    const char* category;
-    const char* segment;
+    const char *category, *segment;
     int32_t language;
-    std::string feature_sql;
-    std::string schema_sql;
+    std::string feature_sql, schema_sql;
   };
   const Case cases[] = {
       {"Comfort", "", 1, features + "1 and st.vehicle_id in (101,102) and sc.category = N'Comfort' and sc.segment = "
@@ -246,8 +244,7 @@ TEST_F(FeaturesTest, ErrorSources) {
     const char* what;
     std::function<void()> arrange;
     int32_t number;
-    std::string source;
-    std::string description;
+    std::string source, description;
     int32_t vehicles_left = 0;  // what the collection holds afterwards
   };
   const Case cases[] = {

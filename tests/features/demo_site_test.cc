@@ -18,18 +18,6 @@
 namespace trelix {
 namespace {
 
-// One letter per feature state: Initial, Same, Added, Deleted, Changed.
-char Letter(int32_t state) {
-  switch (static_cast<FeatureState>(state)) {
-    case FeatureState::kInitialVehicle: return 'I';
-    case FeatureState::kSameAsOther: return 'S';
-    case FeatureState::kAdded: return 'A';
-    case FeatureState::kDeleted: return 'D';
-    case FeatureState::kChanged: return 'C';
-    default: return '?';
-  }
-}
-
 class DemoSite : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -49,12 +37,13 @@ class DemoSite : public ::testing::TestWithParam<bool> {
     features.SetLanguageId(1);
   }
 
-  // "id:letters" per vehicle.
+  // "id:letters" per vehicle, a state's initial each: Initial, Same, Added,
+  // Deleted, Changed.
   std::vector<std::string> States() {
     std::vector<std::string> out;
     for (const auto& entry : features_.vehicles()) {
       std::string line = entry.item->vehicle_id() + ":";
-      for (const auto& [key, feature] : entry.item->features()) line += Letter(feature->feature_state());
+      for (const auto& [key, feature] : entry.item->features()) line += FeatureStateName(feature->feature_state()).substr(0, 1);
       out.push_back(line);
     }
     return out;

@@ -19,16 +19,13 @@ namespace trelix::testing {
 
 struct ContentRow {
   int32_t schema_id;
-  std::string category;
-  std::string segment = "Default";
-  int32_t order_id;
-  int32_t row_id;
+  std::string category, segment = "Default";
+  int32_t order_id, row_id;
   bool listed = true;  // false: joined by the feature query, missing from the feature list
 };
 
 struct TextRow {
-  int32_t vehicle_id;
-  int32_t schema_id;
+  int32_t vehicle_id, schema_id;
   Variant content;  // Null allowed
   int32_t language_id = 1;
 };

@@ -15,6 +15,7 @@
 #include "common/com_error.h"
 #include "frame/component_classes.h"
 #include "frame/version.h"
+#include "support/raised.h"
 
 namespace trelix {
 namespace {
@@ -70,15 +71,6 @@ class Dummy : public Object {
   std::string name_;
 };
 
-int32_t CreateError(std::string_view prog_id) {
-  try {
-    CreateObject(prog_id);
-  } catch (const ComError& error) {
-    return error.number();
-  }
-  return 0;
-}
-
 TEST(ComponentClassesTest, OnlyCreatableClassesRegister) {
   for (const char* prog_id : {"trelix_eb.KeyAdvantages", "trelix_eb.Categories", "trelix_eb.VehicleFeatures"}) {
     EXPECT_TRUE(RegisterCreatableClass(prog_id, [prog_id] { return std::make_shared<Dummy>(prog_id); })) << prog_id;
@@ -87,7 +79,7 @@ TEST(ComponentClassesTest, OnlyCreatableClassesRegister) {
   EXPECT_EQ(CreateObject("Trelix_EB.categories")->TypeName(), "trelix_eb.Categories");
   for (const char* prog_id : {"trelix_eb.VehicleId", "trelix_eb.VehicleFeatureInfo", "VehicleId", "trelix_eb.Other"}) {
     EXPECT_FALSE(RegisterCreatableClass(prog_id, [] { return std::make_shared<Dummy>("x"); })) << prog_id;
-    EXPECT_EQ(CreateError(prog_id), kErrCannotCreateObject) << prog_id;
+    EXPECT_EQ(testing::Raised([&] { CreateObject(prog_id); }).number(), kErrCannotCreateObject) << prog_id;
   }
   EXPECT_FALSE(RegisterCreatableClass("trelix_eb.Categories", nullptr));
 }

@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 
+#include "support/raised.h"
+
 namespace trelix {
 namespace {
 
@@ -55,12 +57,7 @@ class Sample : public Object {
 };
 
 int32_t ErrorOf(Sample& sample, std::string_view name, InvokeKind kind, Args args) {
-  try {
-    sample.Invoke(name, kind, args);
-  } catch (const ComError& error) {
-    return error.number();
-  }
-  return 0;
+  return testing::Raised([&] { sample.Invoke(name, kind, args); }).number();
 }
 
 TEST(DispatchTest, NamesIgnoreCase) {
