@@ -142,15 +142,12 @@ TEST_P(DemoSite, HoldsWhatTheRulesNeed) {
 // database: 1006 has no climate-zone row, but its parent item (air
 // conditioning) is standard, and 1004's is '-'.
 TEST_P(DemoSite, ParentRowsAnswerForMissingValues) {
-  const std::string sql =
-      "SELECT DISTINCT eq.schema_id AS parent, schema_info.schema_id, eq.data_value FROM schema_info INNER JOIN "
-      "equipment eq ON schema_info.parent_schema_id = eq.schema_id INNER JOIN " + project_ +
-      ".e_brochure ON schema_info.schema_id = " + project_ + ".e_brochure.con_schema_id WHERE eq.vehicle_id = VEH "
-      "AND eq.option_id = 0 AND schema_info.schema_id = 2001";
-  auto for_vehicle = [&](const char* vehicle) {
-    std::string text = sql;
-    text.replace(text.find("VEH"), 3, vehicle);
-    return db_->Query(Database::kSpecs, text);
+  auto for_vehicle = [&](const std::string& vehicle) {
+    return db_->Query(Database::kSpecs,
+                      "SELECT DISTINCT eq.schema_id AS parent, schema_info.schema_id, eq.data_value FROM schema_info "
+                      "INNER JOIN equipment eq ON schema_info.parent_schema_id = eq.schema_id INNER JOIN " + project_ +
+                      ".e_brochure ON schema_info.schema_id = " + project_ + ".e_brochure.con_schema_id WHERE "
+                      "eq.vehicle_id = " + vehicle + " AND eq.option_id = 0 AND schema_info.schema_id = 2001");
   };
   EXPECT_EQ(for_vehicle("1006"), (testing::Rows{{"2000", "2001", "S"}}));
   EXPECT_EQ(for_vehicle("1004"), (testing::Rows{{"2000", "2001", "-"}}));

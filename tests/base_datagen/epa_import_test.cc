@@ -80,21 +80,20 @@ TEST(EpaImport, SliceKeepsRealSparsityAndLabelsDerivedRows) {
 
 TEST(EpaImport, RefusesInputsItCannotRead) {
   TempDir dir;
-  const std::string no_columns = dir.path() + "/no_columns.csv";
-  std::ofstream(no_columns) << "id,year,make\n1,2020,X\n";
-  const std::string empty = dir.path() + "/empty.csv";
-  std::ofstream(empty) << "";
-  const std::string open_quote = dir.path() + "/open_quote.csv";
-  {
-    std::ifstream in(kSlice);
-    std::string header;
-    std::getline(in, header);
-    std::ofstream(open_quote) << header << "\n\"never closed,1,2\n";
-  }
-  const std::pair<std::string, Status::Code> cases[] = {{dir.path() + "/missing.csv", Status::Code::kNotFound},
-                                                        {no_columns, Status::Code::kCorruption},
-                                                        {empty, Status::Code::kCorruption},
-                                                        {open_quote, Status::Code::kCorruption}};
+  auto file = [&](const std::string& name, const std::string& text) {
+    const std::string path = dir.path() + "/" + name;
+    std::ofstream(path) << text;
+    return path;
+  };
+  std::ifstream slice(kSlice);
+  std::string header;
+  std::getline(slice, header);
+  const std::pair<std::string, Status::Code> cases[] = {
+      {dir.path() + "/missing.csv", Status::Code::kNotFound},
+      {file("no_columns.csv", "id,year,make\n1,2020,X\n"), Status::Code::kCorruption},
+      {file("empty.csv", ""), Status::Code::kCorruption},
+      {file("open_quote.csv", header + "\n\"never closed,1,2\n"), Status::Code::kCorruption},
+  };
   for (const auto& [path, code] : cases) {
     auto stats = ImportEpa(path, "sqlite:" + dir.path() + "/site");
     ASSERT_FALSE(stats.ok()) << path;

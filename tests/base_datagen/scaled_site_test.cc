@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "base/datagen/generators.h"
 #include "site_db.h"
@@ -84,18 +85,15 @@ TEST(ScaledSite, SameSeedSameRows) {
 
 TEST(ScaledSite, RefusesImpossibleSizes) {
   TempDir dir;
-  struct Case {
-    int64_t vehicles, lines;
-    double factor;
-  };
-  const Case cases[] = {{1, 100, 1.0}, {10, 5, 1.0}, {10, 100, 0.0}, {10, 100, -1.0}, {10, 20000, 2.0}};
-  for (const Case& c : cases) {
+  const std::tuple<int64_t, int64_t, double> cases[] = {  // vehicles, lines, rows per vehicle
+      {1, 100, 1.0}, {10, 5, 1.0}, {10, 100, 0.0}, {10, 100, -1.0}, {10, 20000, 2.0}};
+  for (const auto& [vehicles, lines, factor] : cases) {
     ScaleOptions options;
-    options.vehicles = c.vehicles;
-    options.lines = c.lines;
-    options.rows_per_vehicle = c.factor;
+    options.vehicles = vehicles;
+    options.lines = lines;
+    options.rows_per_vehicle = factor;
     auto stats = GenerateScaled("sqlite:" + dir.path(), options);
-    EXPECT_EQ(stats.status().code(), Status::Code::kInvalidArgument) << c.vehicles << " " << c.lines << " " << c.factor;
+    EXPECT_EQ(stats.status().code(), Status::Code::kInvalidArgument) << vehicles << " " << lines << " " << factor;
   }
 }
 

@@ -103,9 +103,9 @@ class PostgresSiteDb : public SiteDb {
   }
 
   void DropSchemas() {
-    PQclear(PQexec(connection_.get(), ("SET client_min_messages = warning; DROP SCHEMA IF EXISTS " + project_ +
-                                       " CASCADE; DROP SCHEMA IF EXISTS " + specs_ + " CASCADE")
-                                          .c_str()));
+    const std::string sql = "SET client_min_messages = warning; DROP SCHEMA IF EXISTS " + project_ + ", " + specs_ +
+                            " CASCADE";
+    PQclear(PQexec(connection_.get(), sql.c_str()));
   }
 
  private:

@@ -77,23 +77,21 @@ TEST(SiteWriterCommit, ReplacesASiteOnlyWhenComplete) {
   SqliteSiteDb db(dir.path(), "demo_project", "demo_specs");
   const std::string count_sql = "SELECT count(*) FROM equipment";
   const std::string before = db.Scalar(Database::kSpecs, count_sql);
-
+  auto open = [&] {
+    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
+    EXPECT_TRUE(writer.ok()) << writer.status().message();
+    return std::move(writer.value());
+  };
   {
     // A duplicate key ends the write; the old site stays.
-    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
-    ASSERT_TRUE(writer.ok());
-    ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
-    EXPECT_EQ(writer.value()->Insert(TableId::kCategories, {"eng", 1, 2, 3}).code(), Status::Code::kInvalidArgument);
-    EXPECT_FALSE(writer.value()->Commit().ok());
+    auto writer = open();
+    ASSERT_TRUE(writer->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
+    EXPECT_EQ(writer->Insert(TableId::kCategories, {"eng", 1, 2, 3}).code(), Status::Code::kInvalidArgument);
+    EXPECT_FALSE(writer->Commit().ok());
   }
-  {
-    // Abandoned without Commit.
-    auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
-    ASSERT_TRUE(writer.ok());
-    ASSERT_TRUE(writer.value()->Insert(TableId::kVehicles,
-                                       {1, "m", "x", Cell(), 2024, Cell(), Cell(), Cell(), Cell(), Cell()})
-                    .ok());
-  }
+  // Abandoned without Commit.
+  ASSERT_TRUE(
+      open()->Insert(TableId::kVehicles, {1, "m", "x", Cell(), 2024, Cell(), Cell(), Cell(), Cell(), Cell()}).ok());
   EXPECT_EQ(db.Scalar(Database::kSpecs, count_sql), before);
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -103,11 +101,10 @@ TEST(SiteWriterCommit, ReplacesASiteOnlyWhenComplete) {
   EXPECT_EQ(files, 2);
 
   // A complete write replaces the site.
-  auto writer = SiteWriter::Open("sqlite:" + dir.path(), "demo_project", "demo_specs");
-  ASSERT_TRUE(writer.ok());
-  ASSERT_TRUE(writer.value()->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
-  ASSERT_TRUE(writer.value()->Commit().ok());
-  EXPECT_EQ(writer.value()->rows(TableId::kCategories), 1);
+  auto writer = open();
+  ASSERT_TRUE(writer->Insert(TableId::kCategories, {"ENG", 1, 2, 3}).ok());
+  ASSERT_TRUE(writer->Commit().ok());
+  EXPECT_EQ(writer->rows(TableId::kCategories), 1);
   EXPECT_EQ(db.Scalar(Database::kSpecs, count_sql), "0");
   EXPECT_EQ(db.Scalar(Database::kProject, "SELECT category_name FROM categories"), "ENG");
 }

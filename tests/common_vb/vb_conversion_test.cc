@@ -16,6 +16,7 @@
 #include "common/com_error.h"
 #include "common/vb_internal.h"
 #include "common/vb_runtime.h"
+#include "support/raised.h"
 
 namespace trelix::vb {
 namespace {
@@ -26,16 +27,8 @@ class ScopedSeparator {
   ~ScopedSeparator() { SetDecimalSeparatorOverride(std::nullopt); }
 };
 
-// Runs `body` and returns the VB error number it raised, 0 when none.
-template <class Body>
-int32_t ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const ComError& error) {
-    return error.number();
-  }
-  return 0;
-}
+// The VB error number `body` raised, 0 when none.
+int32_t ErrorOf(const std::function<void()>& body) { return testing::Raised(body).number(); }
 
 struct FormatCase { double value; char separator; const char* expected; };
 

@@ -10,19 +10,13 @@
 
 #include "common/com_error.h"
 #include "common/vb_runtime.h"
+#include "support/raised.h"
 
 namespace trelix::vb {
 namespace {
 
-template <class Body>
-int32_t ErrorOf(Body&& body) {
-  try {
-    body();
-  } catch (const ComError& error) {
-    return error.number();
-  }
-  return 0;
-}
+// The VB error number `body` raised, 0 when none.
+int32_t ErrorOf(const std::function<void()>& body) { return testing::Raised(body).number(); }
 
 // U+1F600 is one code point but two UTF-16 units, as VB counts it.
 constexpr const char* kEmoji = "\xF0\x9F\x98\x80";
