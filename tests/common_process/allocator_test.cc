@@ -21,6 +21,7 @@ TEST(ProcessAllocator, FindsOnlyTheTunableNamed) {
       {"xglibc.malloc.mmap_threshold=1", false},      // inside another name
       {"glibc.malloc.mmap_threshold", false},         // no value
       {"glibc.malloc.trim_threshold=1:", false},
+      {"glibc.malloc.perturb_xxxxxx=glibc.malloc.mmap_threshold", false},  // only in a value
       {"glibc.mem.tagging=1::glibc.malloc.mmap_threshold=1", true},
   };
   for (const auto& c : cases) {
