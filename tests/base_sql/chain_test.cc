@@ -2,13 +2,12 @@
 // translate and run; nesting beyond the parser's bound is refused cleanly.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "base/sql/translator.h"
+#include "base_sql/sample_schema.h"
 
 namespace trelix::sql {
 namespace {
@@ -84,18 +83,9 @@ const ChainCase kChains[] = {
 };
 
 std::string SqliteAnswer(const std::string& sql) {
-  sqlite3* raw = nullptr;
-  EXPECT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
-  EXPECT_EQ(sqlite3_exec(db.get(), kTable, nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db.get(), sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-    return std::string("error: ") + sqlite3_errmsg(db.get());
-  }
-  std::string answer;
-  if (sqlite3_step(stmt) == SQLITE_ROW) answer = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-  sqlite3_finalize(stmt);
-  return answer;
+  auto result = testing::RunOnSqlite({kTable}, sql);
+  if (!result.ok()) return "error: " + result.status().message();
+  return result->rows.empty() ? "" : result->rows[0][0];
 }
 
 TEST(ChainTest, LongChainsTranslateAndRun) {

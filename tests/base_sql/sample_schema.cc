@@ -198,20 +198,13 @@ std::string NormalizeValue(const std::string& value, bool is_null) {
   return value;
 }
 
-Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::string& tsql) {
-  auto translated = Translate(tsql, Dialect::kSqlite, SampleOptions());
-  if (!translated.ok()) return translated.status();
-  const std::string sql = ProviderCommand(translated->text);
+Result<ResultSet> RunOnSqlite(const std::vector<std::string>& setup, const std::string& sql) {
   sqlite3* raw = nullptr;
   if (sqlite3_open(":memory:", &raw) != SQLITE_OK) {
     sqlite3_close(raw);
     return Status::IOError("cannot open SQLite");
   }
   std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
-  const bool project = database == "demo_project";
-  const std::string other = project ? "demo_specs" : "demo_project";
-  std::vector<std::string> setup = SampleSchema(Dialect::kSqlite, project ? "main" : other, project ? other : "main");
-  setup.insert(setup.begin(), "ATTACH ':memory:' AS " + other);
   for (const std::string& s : setup) {
     char* error = nullptr;
     if (sqlite3_exec(db.get(), s.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
@@ -239,6 +232,16 @@ Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::
   }
   if (rc != SQLITE_DONE) return Status::IOError(sqlite3_errmsg(db.get()));
   return out;
+}
+
+Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::string& tsql) {
+  auto translated = Translate(tsql, Dialect::kSqlite, SampleOptions());
+  if (!translated.ok()) return translated.status();
+  const bool project = database == "demo_project";
+  const std::string other = project ? "demo_specs" : "demo_project";
+  std::vector<std::string> setup = SampleSchema(Dialect::kSqlite, project ? "main" : other, project ? other : "main");
+  setup.insert(setup.begin(), "ATTACH ':memory:' AS " + other);
+  return RunOnSqlite(setup, ProviderCommand(translated->text));
 }
 
 }  // namespace trelix::sql::testing

@@ -41,10 +41,13 @@ struct Construct {
 };
 std::vector<Construct> Constructs();
 
+// Runs `sql` on a fresh in-memory SQLite database after the `setup`
+// statements. Values normalised.
+Result<ResultSet> RunOnSqlite(const std::vector<std::string>& setup, const std::string& sql);
+
 // Translates `tsql` for SQLite (SampleOptions) and runs its provider command
-// on a fresh in-memory database built from SampleSchema: `database`
-// ("demo_project" or "demo_specs") is main, the other one is attached under
-// its name. Values normalised.
+// on the tables of SampleSchema: `database` ("demo_project" or "demo_specs")
+// is main, the other one is attached under its name.
 Result<ResultSet> RunTranslatedOnSqlite(const std::string& database, const std::string& tsql);
 
 // Row values as text, engines' spellings made comparable: numbers in one

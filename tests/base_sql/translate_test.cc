@@ -95,12 +95,12 @@ class CaseTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(CaseTest, TranslatesToEachEngine) {
   const Case& c = GetParam();
-  auto sqlite = Translate(c.tsql, Dialect::kSqlite);
-  ASSERT_TRUE(sqlite.ok()) << sqlite.status().message();
-  EXPECT_EQ(sqlite->text, c.sqlite);
-  auto pg = Translate(c.tsql, Dialect::kPostgres);
-  ASSERT_TRUE(pg.ok()) << pg.status().message();
-  EXPECT_EQ(pg->text, c.postgres ? c.postgres : c.sqlite);
+  for (const auto& [dialect, expected] : {std::pair(Dialect::kSqlite, c.sqlite),
+                                          std::pair(Dialect::kPostgres, c.postgres ? c.postgres : c.sqlite)}) {
+    auto r = Translate(c.tsql, dialect);
+    ASSERT_TRUE(r.ok()) << r.status().message();
+    EXPECT_EQ(r->text, expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Constructs, CaseTest, ::testing::ValuesIn(kCases),
@@ -175,21 +175,14 @@ INSTANTIATE_TEST_SUITE_P(Constructs, RefusalTest, ::testing::ValuesIn(kRefusals)
 
 // ---- `+` decided from the declared column types ----
 
-TranslateOptions Catalogue(std::map<std::string, std::string> types) {
-  TranslateOptions options;
-  options.column_types = [types](std::string_view db, std::string_view table,
-                                 std::string_view column) -> std::optional<std::string> {
-    std::string key = std::string(db) + (db.empty() ? "" : ".") + std::string(table) + "." + std::string(column);
-    auto it = types.find(key);
-    if (it == types.end()) return std::nullopt;
-    return it->second;
-  };
-  return options;
-}
-
 TEST(PlusTypingTest, ColumnTypesDecideBetweenJoiningAndAdding) {
-  const auto options = Catalogue(
-      {{"t.name", "nvarchar(50)"}, {"t.code", "varchar(5)"}, {"t.n", "int"}, {"u.price", "money"}, {"p.u.label", "ntext"}});
+  const std::map<std::string, std::string> types = {
+      {"t.name", "nvarchar(50)"}, {"t.code", "varchar(5)"}, {"t.n", "int"}, {"u.price", "money"}, {"p.u.label", "ntext"}};
+  TranslateOptions options;
+  options.column_types = [&types](std::string_view db, std::string_view table, std::string_view column) {
+    auto it = types.find(std::string(db) + (db.empty() ? "" : ".") + std::string(table) + "." + std::string(column));
+    return it == types.end() ? std::nullopt : std::optional<std::string>(it->second);
+  };
   const std::pair<const char*, const char*> rows[] = {  // T-SQL, SQLite text (nullptr: refused)
       {"SELECT name + code FROM t", "SELECT name || code FROM t"},
       {"SELECT x.name + x.code FROM t x", "SELECT x.name || x.code FROM t x"},
