@@ -9,20 +9,13 @@
 #include <cstdlib>
 #include <memory>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "base/datagen/schema.h"
 
 namespace trelix::datagen {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 // TRELIX_UPDATE_DDL=1 rewrites data/*.sql from the description.
 TEST(DdlFiles, MatchTheSchemaDescription) {
@@ -35,7 +28,9 @@ TEST(DdlFiles, MatchTheSchemaDescription) {
         std::ofstream(path, std::ios::binary) << expected;
         continue;
       }
-      EXPECT_EQ(ReadFile(path), expected) << path << " is stale: rerun this test with TRELIX_UPDATE_DDL=1";
+      std::ifstream in(path, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected)
+          << path << " is stale: rerun this test with TRELIX_UPDATE_DDL=1";
     }
   }
 }

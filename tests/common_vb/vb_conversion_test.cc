@@ -232,11 +232,10 @@ TEST(DecimalSeparator, OverrideThousandsAndLocaleNames) {
   }
   ScopedSeparator point('.');
   EXPECT_EQ(ThousandsSeparator(), ',');
-  for (const char* name : {"de_DE.UTF-8", "fr_FR", "pt_BR@euro"}) {
-    EXPECT_EQ(internal::DecimalSeparatorOfLocaleName(name), ',') << name;
-  }
-  for (const char* name : {"de_CH.UTF-8", "en_US.UTF-8", "C.UTF-8"}) {
-    EXPECT_EQ(internal::DecimalSeparatorOfLocaleName(name), '.') << name;
+  const std::pair<const char*, char> locales[] = {{"de_DE.UTF-8", ','}, {"fr_FR", ','}, {"pt_BR@euro", ','},
+                                                  {"de_CH.UTF-8", '.'}, {"en_US.UTF-8", '.'}, {"C.UTF-8", '.'}};
+  for (const auto& [name, separator] : locales) {
+    EXPECT_EQ(internal::DecimalSeparatorOfLocaleName(name), separator) << name;
   }
 }
 
