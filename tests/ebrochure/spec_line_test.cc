@@ -7,6 +7,7 @@
 #include "ebrochure/categories.h"
 #include "ebrochure/fake_site.h"
 #include "ebrochure/spec_line.h"
+#include "support/raised.h"
 
 namespace trelix {
 namespace {
@@ -160,9 +161,7 @@ TEST(SpecLine, CommaDecimalSeparator) {
 // Replace and fail or pass as it makes them.
 TEST(SpecLine, FormatSpecNumberTexts) {
   struct Row {
-    const char* value;
-    const char* format;
-    const char* separator;
+    const char *value, *format, *separator;
     const char* expected;  // nullptr: type mismatch
   };
   const Row rows[] = {
@@ -193,13 +192,10 @@ TEST(SpecLine, UnresolvableValuesFailTheSheetAndCacheNothing) {
   };
   for (const auto& [site, number] : cases) {
     ServedSite served(site);
-    try {
-      served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 7, "c");
-      ADD_FAILURE() << "no error";
-    } catch (const ComError& error) {
-      EXPECT_EQ(error.number(), number);
-      EXPECT_NE(error.description().find(" in Categories, Function GetSpecs at line number 0"), std::string::npos);
-    }
+    const ComError error =
+        Raised([&] { served.categories.GetSpecs("ENG", 1, 1001, "s", "p", "msrp", served.options, 0, 7, "c"); });
+    EXPECT_EQ(error.number(), number);
+    EXPECT_NE(error.description().find(" in Categories, Function GetSpecs at line number 0"), std::string::npos);
     EXPECT_EQ(served.connector.record().Ops().back(), "ExecuteQuery") << "nothing cached";
   }
 }

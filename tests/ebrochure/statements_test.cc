@@ -6,6 +6,7 @@
 #include "ebrochure/categories.h"
 #include "ebrochure/fake_site.h"
 #include "frame/object_context.h"
+#include "support/raised.h"
 
 namespace trelix {
 namespace {
@@ -19,14 +20,10 @@ FakeSite Sample() {
 }
 
 void ExpectLogged(const std::function<void()>& call, int32_t number, const std::string& label) {
-  try {
-    call();
-    ADD_FAILURE() << "no error";
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), number);
-    EXPECT_NE(error.description().find(" in Categories, " + label + " at line number 0"), std::string::npos)
-        << error.description();
-  }
+  const ComError error = Raised(call);
+  EXPECT_EQ(error.number(), number);
+  EXPECT_NE(error.description().find(" in Categories, " + label + " at line number 0"), std::string::npos)
+      << error.description();
 }
 
 TEST(GetSpecsStatements, TheFourStatementsInOrder) {
@@ -264,12 +261,7 @@ TEST(CategoriesLateBinding, MembersByName) {
   EXPECT_EQ(connector.record().Ops(), std::vector<std::string>{"ExecuteQuery"});
   EXPECT_NE(connector.record().calls[0].text.find("ebt.language_id = 2 WHERE"), std::string::npos);
   std::vector<Variant> too_few = {Variant("ENG")};
-  try {
-    object->Invoke("GetSpecs", InvokeKind::kMethod, too_few);
-    ADD_FAILURE();
-  } catch (const ComError& error) {
-    EXPECT_EQ(error.number(), kErrWrongArgumentCount);
-  }
+  EXPECT_EQ(Raised([&] { object->Invoke("GetSpecs", InvokeKind::kMethod, too_few); }).number(), kErrWrongArgumentCount);
   site.Serve(connector.record());
   const Variant options = Ids({12});
   std::vector<Variant> specs = {Variant("ENG"), Variant("1"), Variant(1001.0), Variant("s"), Variant("p"),

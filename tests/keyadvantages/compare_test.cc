@@ -24,7 +24,7 @@ class CompareTest : public ::testing::Test {
     site_.specs = {Standard(1001, 10, "S"), Standard(1002, 10, "-"), Standard(1001, 20, "5"),
                    Standard(1002, 20, "9"), Standard(1001, 30, "S"), Standard(1002, 30, "S")};
   }
-  ComError Failure() { return FailureOf([&] { call_.Run(ka_); }); }
+  ComError Failure() { return Raised([&] { call_.Run(ka_); }); }
 
   ScopedErrorLog log_;
   FakeSite site_;

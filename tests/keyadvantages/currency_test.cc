@@ -57,7 +57,7 @@ TEST_F(CurrencyTest, ColumnsFollowTheTableOfEachCall) {
   site_.currency_columns_reversed = true;
   EXPECT_EQ(Format("EUR,GBP,USD", 1000, 3), expected);
   site_.currency_without_conversion = true;
-  EXPECT_EQ(FailureOf([&] { Format("EUR,GBP", 1000, 3); }).number(), 3265);
+  EXPECT_EQ(Raised([&] { Format("EUR,GBP", 1000, 3); }).number(), 3265);
   site_.currency_columns_reversed = false;
   site_.currency_without_conversion = false;
   EXPECT_EQ(Format("EUR,GBP,USD", 1000, 3), expected);
@@ -74,13 +74,13 @@ TEST_F(CurrencyTest, UnknownCodesFailThroughTheErrorLog) {
   // The first code is looked up untrimmed; Format_Currency then fails on
   // reading the row that was not found.
   for (const char* codes : {" EUR,GBP", "EUR,XYZ"}) {
-    const ComError error = FailureOf([&] { Format(codes, 1, 3); });
+    const ComError error = Raised([&] { Format(codes, 1, 3); });
     EXPECT_EQ(error.number(), 3021) << codes;
     EXPECT_EQ(error.source(), "1" + log_.component() + "!KeyAdvantages!Function Format_Currency!0!3021");
   }
   for (const auto& [to, from, missing] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {"EUR", "XYZ", "XYZ"}, {"XYZ", "EUR", "XYZ"}, {"EUR", "", ""}}) {
-    const ComError error = FailureOf([&] { Convert(to, 1, from); });
+    const ComError error = Raised([&] { Convert(to, 1, from); });
     EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
               std::tuple(1000, "1" + log_.component() + "!KeyAdvantages!Function Convert_Currency!0!1000",
                          "Currency: " + missing + " not found in KeyAdvantages, Function Convert_Currency at line number 0"));

@@ -4,8 +4,6 @@
 // text, each statement answered with a fresh recordset shaped as the real
 // one. Plus the shared Compare call and result rows.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -16,6 +14,7 @@
 #include "common/recordset.h"
 #include "common/vb_runtime.h"
 #include "keyadvantages/key_advantages.h"
+#include "support/raised.h"
 #include "support/recording_connector.h"
 #include "support/scoped_error_log.h"
 
@@ -65,18 +64,6 @@ inline QueryAnswer FailingFor(const std::string& prefix, QueryAnswer answer) {
     if (sql.rfind(prefix, 0) == 0) throw ComError(-2147217900, "fake", "Incorrect syntax");
     return answer(sql, database);
   };
-}
-
-// The error `call` raises; a test failure when it raises none.
-template <class Call>
-ComError FailureOf(Call&& call) {
-  try {
-    call();
-  } catch (const ComError& error) {
-    return error;
-  }
-  ADD_FAILURE() << "no error";
-  return ComError(0, "", "");
 }
 
 class FakeSite {

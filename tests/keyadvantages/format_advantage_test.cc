@@ -11,12 +11,7 @@ namespace trelix::testing {
 namespace {
 
 struct Sentence {
-  const char* description;
-  const char* format;
-  const char* winner;
-  const char* winner_text;
-  const char* loser;
-  const char* loser_text;
+  const char *description, *format, *winner, *winner_text, *loser, *loser_text;
   int32_t schema;
   int16_t language;
   const char* expected;

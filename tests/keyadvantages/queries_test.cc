@@ -100,7 +100,7 @@ TEST(AdvantageDescriptions, FailureIsLoggedAndRaisedWithItsLocationWithoutAVote)
   KeyAdvantages ka;
   ObjectContext context;
   ScopedObjectContext scope(context);
-  const ComError error = FailureOf([&] { ka.getAdvantageDescriptions("ENG", 1, "s", "p", 0, 0, "c"); });
+  const ComError error = Raised([&] { ka.getAdvantageDescriptions("ENG", 1, "s", "p", 0, 0, "c"); });
   EXPECT_EQ(std::tuple(error.number(), error.source(), error.description()),
             std::tuple(-2147217900,
                        "1" + log.component() + "!KeyAdvantages!Function getAdvantageDescriptions!0!-2147217900",

@@ -141,7 +141,7 @@ TEST_F(RulesTest, NumericComputationErrorsFailTheComparison) {
            {"#>5%", "#0", kErrDivisionByZero}, {"#>", "#0=?", kErrTypeMismatch}, {"#>x", "#0", kErrTypeMismatch}}) {
     site_.advantages = {{1, 10, rule, format}};
     site_.specs = {Standard(1001, 10, "0"), Standard(1002, 10, "3")};
-    const ComError error = FailureOf([&] { call_.Run(ka_); });
+    const ComError error = Raised([&] { call_.Run(ka_); });
     EXPECT_EQ(error.number(), number) << rule;
     EXPECT_THAT(error.description(), ::testing::EndsWith(" in KeyAdvantages, Function Compare at line number 0"));
   }
