@@ -45,14 +45,13 @@ using base::kErrTimeout;
 
 // Without its programs a server case skips, or fails where CI promises
 // the services (TRELIX_REQUIRE_SERVICES=1).
-#define NEED_PROGRAMS_OR_SKIP(missing)                                              \
-  do {                                                                              \
-    const std::string why = (missing);                                              \
-    if (!why.empty()) {                                                             \
-      const char* required = std::getenv("TRELIX_REQUIRE_SERVICES");               \
-      if (required && std::string(required) == "1") FAIL() << why;                  \
-      GTEST_SKIP() << why;                                                          \
-    }                                                                               \
+#define NEED_PROGRAMS_OR_SKIP(missing)                                \
+  do {                                                                \
+    if (const std::string why = (missing); !why.empty()) {            \
+      const char* required = std::getenv("TRELIX_REQUIRE_SERVICES");  \
+      if (required && std::string(required) == "1") FAIL() << why;    \
+      GTEST_SKIP() << why;                                            \
+    }                                                                 \
   } while (0)
 
 struct Outcome {
@@ -95,6 +94,16 @@ class FaultTest : public ::testing::Test {
       count += line.find("occurred in module Categories, Function GetSpecs, line") != std::string::npos;
     }
     return count;
+  }
+
+  // The demo site on SQLite in this case's folder; `options` follow the path.
+  HostSettings SqliteSite(const std::string& options = "") {
+    fs::create_directory(dir_ / "site");
+    const Status created = datagen::CreateDemoSite("sqlite:" + (dir_ / "site").string());
+    EXPECT_TRUE(created.ok()) << created.message();
+    HostSettings host;
+    host.connection = "sqlite:" + (dir_ / "site").string() + options;
+    return host;
   }
 
   testing::ScopedErrorLog log_;  // the sites go into its folder too
@@ -145,12 +154,8 @@ class WriterLock {
 };
 
 TEST_F(FaultTest, SqliteFileMissingLockedOrDamaged) {
-  const fs::path site = dir_ / "site";
-  fs::create_directory(site);
-  ASSERT_TRUE(datagen::CreateDemoSite("sqlite:" + site.string()).ok());
-  HostSettings host;
-  host.connection = "sqlite:" + site.string() + "?statement_timeout=300";
-  const fs::path file = site / "demo_project.sqlite";
+  const HostSettings host = SqliteSite("?statement_timeout=300");
+  const fs::path file = dir_ / "site" / "demo_project.sqlite";
   const fs::path saved = dir_ / "saved.sqlite";
   fs::copy_file(file, saved);
   const Outcome before = Call(host, "specs", kSheet);
@@ -209,11 +214,7 @@ TEST_F(FaultTest, SqliteFileMissingLockedOrDamaged) {
 }
 
 TEST_F(FaultTest, UnwritableErrorLogFolderKeepsTheLinesOnStderr) {
-  const fs::path site = dir_ / "site";
-  fs::create_directory(site);
-  ASSERT_TRUE(datagen::CreateDemoSite("sqlite:" + site.string()).ok());
-  HostSettings host;
-  host.connection = "sqlite:" + site.string();
+  const HostSettings host = SqliteSite();
   // The component's folder is a file: nothing can be created in it, even by root.
   std::ofstream(dir_ / "not_a_folder") << "x";
   SetComponentPathOverride((dir_ / "not_a_folder" / "trelix_eb.so").string());
@@ -257,13 +258,7 @@ bool LockGranted(const std::string& connection, const std::string& table) {
   const std::string command = "psql -tAc \"SELECT 1 FROM pg_locks l JOIN pg_class c ON c.oid = l.relation WHERE c.relname = '" +
                               table + "' AND l.mode = 'AccessExclusiveLock' AND l.granted\" '" + connection + "' 2>/dev/null";
   for (int i = 0; i < 200; ++i) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-      char buffer[64];
-      while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-      ::pclose(pipe);
-    }
-    if (out.find('1') != std::string::npos) return true;
+    if (testing::ShellOutput(command).find('1') != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;
@@ -354,11 +349,7 @@ TEST_F(FaultTest, RedisStoppedRestartedAndCorruptEntriesAreReportedMisses) {
   NEED_PROGRAMS_OR_SKIP(testing::RedisMissing());
   testing::ThrowawayRedis redis;
   ASSERT_EQ(redis.error(), "");
-  const fs::path site = dir_ / "site";
-  fs::create_directory(site);
-  ASSERT_TRUE(datagen::CreateDemoSite("sqlite:" + site.string()).ok());
-  HostSettings host;
-  host.connection = "sqlite:" + site.string();
+  const HostSettings host = SqliteSite();
   ASSERT_TRUE(base::ConfigureCache(redis.url()).ok());
   std::mutex mutex;
   std::vector<std::string> reports;

@@ -37,8 +37,9 @@ std::string TempDir(const std::string& prefix) {
   return ::mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
-// Output of a shell command; empty when it fails.
-std::string Capture(const std::string& command) {
+}  // namespace
+
+std::string ShellOutput(const std::string& command) {
   std::string out;
   if (FILE* pipe = ::popen(command.c_str(), "r")) {
     std::array<char, 4096> buffer;
@@ -48,8 +49,6 @@ std::string Capture(const std::string& command) {
   }
   return out;
 }
-
-}  // namespace
 
 int FreeLoopbackPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -155,7 +154,7 @@ bool ThrowawayRedis::Stop() {
 }
 
 std::string ThrowawayRedis::Cli(const std::string& arguments) const {
-  return Capture("redis-cli -p " + std::to_string(port_) + " " + arguments + " 2>/dev/null");
+  return ShellOutput("redis-cli -p " + std::to_string(port_) + " " + arguments + " 2>/dev/null");
 }
 
 }  // namespace trelix::testing

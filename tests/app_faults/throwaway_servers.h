@@ -50,6 +50,9 @@ class ThrowawayRedis {
   int port_ = 0;
 };
 
+// The output of a shell command; empty when it fails.
+std::string ShellOutput(const std::string& command);
+
 // A loopback TCP port nobody listens on right now.
 int FreeLoopbackPort();
 
