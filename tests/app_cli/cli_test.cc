@@ -43,21 +43,20 @@ class CliTest : public ::testing::Test {
     for (const char* name : {"TRELIX_CONNECTION", "TRELIX_PROJECT", "TRELIX_SPECS", "TRELIX_CONFIG", "TRELIX_PORT"}) {
       unsetenv(name);
     }
-    dir_ = new fs::path(fs::temp_directory_path() / ("trelix_app_cli_" + std::to_string(::getpid())));
-    fs::create_directories(*dir_);
-    Outcome created = Exec({"demo-db", dir_->string()});
-    setup_ok_ = created.exit_code == 0;
-    if (!setup_ok_) setup_error_ = new std::string(created.err + created.out);
+    dir_ = fs::temp_directory_path() / ("trelix_app_cli_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    Outcome created = Exec({"demo-db", dir_.string()});
+    if (created.exit_code != 0) setup_error_ = "demo-db: " + created.err + created.out;
   }
 
   static void TearDownTestSuite() {
     std::error_code ignored;
-    fs::remove_all(*dir_, ignored);
+    fs::remove_all(dir_, ignored);
   }
 
-  void SetUp() override { ASSERT_TRUE(setup_ok_) << (setup_error_ ? *setup_error_ : ""); }
+  void SetUp() override { ASSERT_EQ(setup_error_, ""); }
 
-  static std::string Connection() { return "sqlite:" + dir_->string(); }
+  static std::string Connection() { return "sqlite:" + dir_.string(); }
 
   // Runs trelix_eb with `args` (each quoted for the shell); stdout and
   // stderr go through files so that neither can fill a pipe and block the child.
@@ -82,9 +81,8 @@ class CliTest : public ::testing::Test {
     return Exec(args);
   }
 
-  static inline fs::path* dir_ = nullptr;
-  static inline bool setup_ok_ = false;
-  static inline std::string* setup_error_ = nullptr;
+  static inline fs::path dir_;
+  static inline std::string setup_error_;
 };
 
 std::string Describe(const std::vector<std::string>& args, const Outcome& run) {
@@ -192,7 +190,7 @@ TEST_F(CliTest, ComponentErrorsExitWith1AndNameTheError) {
 }
 
 TEST_F(CliTest, TraceWritesOneJsonLinePerConnectorCall) {
-  fs::path trace = *dir_ / "trace.jsonl";
+  fs::path trace = dir_ / "trace.jsonl";
   std::vector<std::string> args = {"specs", "--category", "ENG", "--language", "1", "--vehicle", "1001",
                                    "--cache", "7", "--trace", trace.string()};
   Outcome run = ExecOnSite(args);
