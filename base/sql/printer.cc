@@ -244,9 +244,10 @@ class Printer {
     std::string out;
     bool dedupe = false;  // a set operator that removes duplicate rows
     for (const std::string& op : q.set_ops) dedupe = dedupe || op != "UNION ALL";
+    const bool name_unnamed = Pg() && top_level && OrdersByTableColumn(q);
     for (size_t i = 0; i < q.selects.size(); ++i) {
       if (i) out += " " + q.set_ops[i - 1] + " ";
-      out += SelectText(q.selects[i], outer, top_level, dedupe);
+      out += SelectText(q.selects[i], outer, top_level, dedupe, name_unnamed);
     }
     if (!q.order_by.empty()) {
       Scope scope(&q.selects[0], outer);
@@ -258,6 +259,20 @@ class Printer {
     }
     if (!Tsql() && q.selects.size() == 1 && !q.selects[0].top.empty()) out += " LIMIT " + q.selects[0].top;
     return out;
+  }
+
+  // Whether an ORDER BY item is a bare name that names no output column,
+  // that is a column of the tables. PostgreSQL names an unnamed expression
+  // after a column inside it (CASE ... ELSE location END is "location") and
+  // would sort by that expression instead.
+  static bool OrdersByTableColumn(const Query& q) {
+    for (const OrderItem& item : q.order_by) {
+      const Expr& e = *item.expr;
+      if (item.position == 0 && e.kind == ExprKind::kColumn && e.parts.size() == 1 && !OrderedItem(item, q.selects[0])) {
+        return true;
+      }
+    }
+    return false;
   }
 
   // The select item an ORDER BY item stands for: by position, or by the
@@ -323,14 +338,16 @@ class Printer {
     return ExprText(e, scope, min_rank);
   }
 
-  std::string SelectText(const Select& s, const Scope* outer, bool top_level, bool dedupe) {
+  // `name_unnamed`: expressions without a name get PostgreSQL's own name
+  // for an unnamed column, which no ORDER BY of the statement names.
+  std::string SelectText(const Select& s, const Scope* outer, bool top_level, bool dedupe, bool name_unnamed) {
     Scope scope(&s, outer);
     std::string out = "SELECT ";
     if (s.distinct) out += "DISTINCT ";
     if (Tsql() && !s.top.empty()) out += "TOP " + s.top + " ";
     for (size_t i = 0; i < s.items.size(); ++i) {
       if (i) out += ", ";
-      out += SelectItemText(s.items[i], scope, top_level, dedupe || s.distinct);
+      out += SelectItemText(s.items[i], scope, top_level, dedupe || s.distinct, name_unnamed);
     }
     if (!s.from.empty()) {
       out += " FROM ";
@@ -351,7 +368,8 @@ class Printer {
     return out;
   }
 
-  std::string SelectItemText(const SelectItem& item, const Scope& scope, bool top_level, bool dedupe) {
+  std::string SelectItemText(const SelectItem& item, const Scope& scope, bool top_level, bool dedupe,
+                             bool name_unnamed) {
     std::string out = dedupe ? Compared(*item.expr, scope, 0) : ExprText(*item.expr, scope, 0);
     if (Tsql()) {
       if (!item.alias.text.empty()) out += " AS " + Ident(item.alias);
@@ -359,7 +377,11 @@ class Printer {
     }
     if (top_level) {
       const std::string name = OutputName(item);
-      if (!name.empty()) out += " AS " + OutputAlias(name);
+      if (!name.empty()) {
+        out += " AS " + OutputAlias(name);
+      } else if (name_unnamed && item.expr->kind != ExprKind::kStar) {
+        out += " AS \"?column?\"";
+      }
     } else if (!item.alias.text.empty()) {
       out += " AS " + Ident(item.alias);
     }

@@ -60,7 +60,7 @@ TEST(ExecuteSqliteTest, EveryStatementRunsWithSqlServersResults) {
 
 // Constructs whose SQL Server meaning a naive text rewrite would lose.
 TEST(ExecuteSqliteTest, ConstructsKeepTheirMeaning) {
-  for (const auto& [tsql, rows, on_postgres] : testing::Constructs()) {
+  for (const auto& [tsql, rows] : testing::Constructs()) {
     auto result = RunTranslatedOnSqlite("demo_project", tsql);
     ASSERT_TRUE(result.ok()) << tsql << ": " << result.status().message();
     EXPECT_EQ(result->rows, rows) << tsql;

@@ -131,10 +131,10 @@ std::vector<Construct> Constructs() {
       // NULL sorts first, so last when descending.
       {"SELECT TOP 2 row_id FROM e_brochure ORDER BY location DESC, row_id", {{"11"}, {"10"}}},
       {"SELECT row_id FROM e_brochure ORDER BY location, row_id", {{"12"}, {"10"}, {"13"}, {"11"}}},
-      // PostgreSQL names the CASE column "location" after its ELSE branch, and
-      // ORDER BY location then sorts by that column, not by the table's.
+      // PostgreSQL would name the CASE column "location" after its ELSE
+      // branch, and ORDER BY location then sort by it, not by the table's.
       {"SELECT CASE WHEN location IS NULL THEN 'none' ELSE location END FROM e_brochure ORDER BY location, row_id",
-       {{"none"}, {"-"}, {"-"}, {"F"}}, false},
+       {{"none"}, {"-"}, {"-"}, {"F"}}},
       {"SELECT [row_id] FROM [dbo].[e_brochure] WHERE [category] = N'eNg' AND con_schema_id !< 101", {{"11"}}},
       {"SELECT DISTINCT category FROM e_brochure WHERE category = 'ENG'", {{"ENG"}}},
       {"SELECT category, COUNT(*) AS n FROM e_brochure GROUP BY category ORDER BY n DESC", {{"ENG", "3"}, {"Comfort", "1"}}},

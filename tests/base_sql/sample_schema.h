@@ -37,7 +37,6 @@ struct ResultSet {
 struct Construct {
   std::string tsql;
   Rows rows;
-  bool on_postgres = true;  // false: the PostgreSQL translation does not keep the meaning yet
 };
 std::vector<Construct> Constructs();
 
