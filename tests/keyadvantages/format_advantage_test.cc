@@ -82,7 +82,7 @@ TEST_F(FormatAdvantageTest, LateBoundCallDefaultsSchemaAndLanguageToZero) {
   std::vector<Variant> args = {Variant("=? and =!"), Variant("#D"), Variant("9999"), Variant(""), Variant("999"),
                                Variant("p"),         Variant(""),   Variant("EUR"),  Variant("c")};
   EXPECT_EQ(vb::ToText(ka_.Invoke("FormatAdvantage", InvokeKind::kMethod, args)), "9999 and 999");
-  args.push_back(Variant(int32_t{23502}));
+  args.emplace_back(int32_t{23502});
   EXPECT_EQ(vb::ToText(ka_.Invoke("formatadvantage", InvokeKind::kMethod, args)), "unbegrenzt and unbegrenzt");
 }
 
