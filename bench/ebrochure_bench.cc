@@ -84,8 +84,12 @@ const BenchSite* Site(bool postgres, int64_t lines, double rows_per_vehicle) {
   if (postgres) {
     site.connection = PostgresUrl();
     if (site.connection.empty()) return nullptr;
-    const std::string suffix = "_" + std::to_string(lines) + "_" + std::to_string(static_cast<int>(rows_per_vehicle)) +
-                               "_" + std::to_string(::getpid());
+    std::string suffix = "_";
+    suffix += std::to_string(lines);
+    suffix += '_';
+    suffix += std::to_string(static_cast<int>(rows_per_vehicle));
+    suffix += '_';
+    suffix += std::to_string(::getpid());
     site.project += suffix;
     site.specs += suffix;
   } else {

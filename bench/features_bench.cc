@@ -58,7 +58,10 @@ std::string Site(bool postgres) {
 
 std::string VehicleList() {
   std::string list;
-  for (int i = 1; i <= kVehicles; ++i) list += (i > 1 ? "," : "") + std::to_string(100000 + i);
+  for (int i = 1; i <= kVehicles; ++i) {
+    if (i > 1) list += ',';
+    list += std::to_string(100000 + i);
+  }
   return list;
 }
 
